@@ -1,0 +1,50 @@
+# Tarnwick Pro 5.0 setup program.
+#   make run     build setup.exe with the default product and run it under Wine
+#   make test    build everything and run every test (host and Wine), ending with CTest's summary
+#   make bench   benchmarks (decoder against zlib and libdeflate)
+#   make fuzz    a longer fuzzing run of the decoder
+# Each target first installs what a fresh Debian 12 machine lacks.
+
+BUILD   := $(CURDIR)/build
+HOST    := $(BUILD)/host
+WIN     := $(BUILD)/win
+FUZZ    := $(BUILD)/fuzz
+JOBS    ?= $(shell nproc)
+MAKEFLAGS += --no-print-directory
+
+.PHONY: run test bench fuzz deps build host win fuzzbuild clean
+
+run: build
+	@tools/run-setup.sh "$(BUILD)"
+
+test: build fuzzbuild
+	@printf 'subdirs("host" "win" "fuzz")\n' > $(BUILD)/CTestTestfile.cmake
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) --timeout 900
+
+bench: host
+	$(HOST)/bin/inflate_bench $(HOST)/payload
+
+fuzz: fuzzbuild
+	mkdir -p $(FUZZ)/fuzz-corpus
+	$(FUZZ)/bin/inflate_fuzz -max_total_time=600 -rss_limit_mb=2048 $(FUZZ)/fuzz-corpus tests/fuzz/seeds
+
+deps:
+	@tools/install-deps.sh
+
+build: win
+
+host: deps
+	@cmake -S . -B $(HOST) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(HOST) -j$(JOBS)
+
+win: host
+	@tools/wine-template.sh $(BUILD)/wine/template
+	@cmake -S . -B $(WIN) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw32.cmake -DHOST_BUILD_DIR=$(HOST) >/dev/null
+	@cmake --build $(WIN) -j$(JOBS)
+
+fuzzbuild: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DTW_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ) -j$(JOBS)
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,10 @@
+# clang build of the decoder's fuzz target (make fuzz; a short run is part of make test).
+add_executable(inflate_fuzz tests/fuzz/inflate_fuzz.cpp ${PORTABLE_SOURCES} inflate/write_at_host.cpp)
+tw_product_options(inflate_fuzz)
+target_compile_options(inflate_fuzz PRIVATE -fsanitize=fuzzer,address,undefined -O1 -g)
+target_link_options(inflate_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
+add_test(NAME fuzz.inflate_short_run
+  COMMAND inflate_fuzz -runs=200000 -max_total_time=60 -rss_limit_mb=1024
+          ${CMAKE_BINARY_DIR}/fuzz-corpus ${CMAKE_SOURCE_DIR}/tests/fuzz/seeds)
+set_tests_properties(fuzz.inflate_short_run PROPERTIES TIMEOUT 180)
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz-corpus)

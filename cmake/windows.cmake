@@ -1,0 +1,92 @@
+# Cross build: setup.exe and the Windows test programs, run under Wine.
+if(NOT HOST_BUILD_DIR)
+  message(FATAL_ERROR "HOST_BUILD_DIR must name the host build (it makes the payload and resources)")
+endif()
+set(PAYLOAD_OUT ${HOST_BUILD_DIR}/payload)
+
+# Test runs: one disposable Wine prefix each (cmake/wine-run.sh.in).
+set(WINE_TEMPLATE ${CMAKE_BINARY_DIR}/../wine/template)
+set(WINE_TEMPLATE_SCRIPT ${CMAKE_SOURCE_DIR}/tools/wine-template.sh)
+set(PAYLOAD_FILES ${PAYLOAD_OUT}/files)
+set(TEST_ARTIFACTS ${CMAKE_BINARY_DIR}/../test-artifacts)
+configure_file(cmake/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh @ONLY
+  FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+set(WIN_LIBS comctl32 shell32 ole32 oleaut32 uuid advapi32 gdi32 user32 version)
+
+# The program's code as a library: setup.exe and the test programs link the same operations.
+file(GLOB CORE_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/setup/*.cpp ${CMAKE_SOURCE_DIR}/install/*.cpp ${CMAKE_SOURCE_DIR}/registry/*.cpp
+  ${CMAKE_SOURCE_DIR}/shortcuts/*.cpp ${CMAKE_SOURCE_DIR}/inflate/*.cpp)
+list(FILTER CORE_SOURCES EXCLUDE REGEX "(_host\\.cpp|/setup/winmain\\.cpp)$")
+add_library(tw_core STATIC ${CORE_SOURCES})
+tw_product_options(tw_core)
+target_compile_options(tw_core PRIVATE -O2)
+target_compile_definitions(tw_core PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_IE=0x0500 WINVER=0x0500 _WIN32_WINNT=0x0500)
+target_link_libraries(tw_core PUBLIC ${WIN_LIBS})
+
+# The embedded catalogue (made by the host build).
+if(EXISTS ${PAYLOAD_OUT}/payload_tables.cpp)  # TEMPORARY guard
+set_source_files_properties(${PAYLOAD_OUT}/payload_tables.cpp ${PAYLOAD_OUT}/payload_blob.S PROPERTIES GENERATED TRUE)
+set_source_files_properties(${PAYLOAD_OUT}/payload_blob.S PROPERTIES OBJECT_DEPENDS ${PAYLOAD_OUT}/payload_blob.bin)
+add_library(tw_catalogue STATIC ${PAYLOAD_OUT}/payload_tables.cpp ${PAYLOAD_OUT}/payload_blob.S)
+target_include_directories(tw_catalogue PUBLIC ${CMAKE_SOURCE_DIR})
+else()
+add_library(tw_catalogue INTERFACE)
+endif()
+
+# Resources: strings, dialogs, banner and icon (the pictures are drawn by the host build).
+set(RESOURCE_OBJECT ${CMAKE_BINARY_DIR}/resources.o)
+if(EXISTS ${CMAKE_SOURCE_DIR}/resources/setup.rc)  # TEMPORARY guard
+file(GLOB RESOURCE_INPUTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*)
+add_custom_command(OUTPUT ${RESOURCE_OBJECT}
+  COMMAND ${CMAKE_RC_COMPILER} -I${CMAKE_SOURCE_DIR}/resources -I${HOST_BUILD_DIR}/resources
+          -c 65001 -O coff ${CMAKE_SOURCE_DIR}/resources/setup.rc ${RESOURCE_OBJECT}
+  DEPENDS ${RESOURCE_INPUTS} ${HOST_BUILD_DIR}/resources/banner.bmp ${HOST_BUILD_DIR}/resources/setup.ico
+  VERBATIM)
+else()
+set(RESOURCE_OBJECT)
+endif()
+
+if(EXISTS ${CMAKE_SOURCE_DIR}/setup/winmain.cpp)  # TEMPORARY guard
+add_executable(setup WIN32 setup/winmain.cpp ${RESOURCE_OBJECT})
+tw_product_options(setup)
+target_link_libraries(setup tw_core tw_catalogue)
+else()
+add_custom_target(setup)
+endif()
+
+# GoogleTest, built from the machine's sources.
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# Shared test support (the UI driver, prefix helpers).
+file(GLOB WIN_SUPPORT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/support/*.cpp)
+if(WIN_SUPPORT_SOURCES)  # TEMPORARY guard
+add_library(tw_test_support STATIC ${WIN_SUPPORT_SOURCES})
+target_include_directories(tw_test_support PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests/win)
+target_link_libraries(tw_test_support PUBLIC tw_core GTest::gtest)
+else()
+add_library(tw_test_support INTERFACE)
+target_include_directories(tw_test_support INTERFACE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests/win)
+target_link_libraries(tw_test_support INTERFACE tw_core GTest::gtest)
+endif()
+
+# Each tests/win/*_test.cpp is one test program; each of its tests runs in its own prefix.
+file(GLOB WIN_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*_test.cpp)
+foreach(source ${WIN_TEST_SOURCES})
+  get_filename_component(name ${source} NAME_WE)
+  add_executable(${name} ${source} ${RESOURCE_OBJECT})
+  target_link_libraries(${name} tw_test_support tw_core tw_catalogue GTest::gtest_main)
+  add_dependencies(${name} setup)
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+endforeach()
+
+# Console programs used by tests and by make run (the UI driver).
+file(GLOB WIN_TOOL_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/tools/*.cpp)
+foreach(source ${WIN_TOOL_SOURCES})
+  get_filename_component(name ${source} NAME_WE)
+  add_executable(${name} ${source})
+  target_link_libraries(${name} tw_test_support tw_core)
+endforeach()
