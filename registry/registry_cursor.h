@@ -1,0 +1,44 @@
+// The registry access layer: two process-wide key cursors and the recursive tree operations.
+// Writes are fire-and-forget: a key that cannot be created leaves the cursor closed and the
+// value writes that follow do nothing.
+#pragma once
+#include <windows.h>
+
+class KeyCursor {
+ public:
+  KeyCursor() = default;
+  KeyCursor(const KeyCursor&) = delete;
+  KeyCursor& operator=(const KeyCursor&) = delete;
+
+  // Closes the current key, then the parent; both become null.
+  void Close();
+  // Opens root\parentPath (null: the root itself) read-write as the parent, then creates or
+  // opens name under it with full access. Returns the system error when the parent does not
+  // open, else 0 (also when the creation failed, which leaves the cursor closed).
+  LONG CreateKey(HKEY root, const char* parentPath, const char* name);
+  // Opens root\parentPath\name for reading (writing). True when the key was opened. A joined
+  // path longer than 259 characters is a failure.
+  bool OpenForRead(HKEY root, const char* parentPath, const char* name);
+  bool OpenForWrite(HKEY root, const char* parentPath, const char* name);
+  // REG_SZ with its terminating zero; valueName null means the default value.
+  void SetString(const char* valueName, const char* text);
+  // REG_BINARY of exactly size bytes.
+  void SetBinary(const char* valueName, const void* data, DWORD size);
+  // Reads a value of at most 260 bytes into buffer (at least 260 bytes). False when no key is
+  // open (buffer untouched) or the read fails. The value's type is not checked.
+  bool QueryString(const char* valueName, char* buffer);
+
+  HKEY parentKey = nullptr;
+  HKEY currentKey = nullptr;
+};
+
+extern KeyCursor RegistryCursor;     // shared by all users of the layer
+extern KeyCursor AssociationCursor;  // only the association writer uses this one
+
+// Deletes root\path with everything below it. A missing key is no error.
+void DeleteKeyTree(HKEY root, const char* path);
+// Deletes every subkey of key, depth first; the key and its values stay.
+void DeleteSubkeys(HKEY key);
+// Copies all subkeys (recursively), then all values of source into target. True when every
+// subkey was created, opened and copied; values larger than 5000 bytes are left out silently.
+bool CopyKeyTree(HKEY source, HKEY target);
