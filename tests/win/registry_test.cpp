@@ -374,10 +374,13 @@ TEST_F(RegistryLayer, DeleteKeyTreeOnAMissingPathChangesNothing) {
 }
 
 TEST_F(RegistryLayer, DeleteKeyTreeLeavesTheRootAlone) {
+  // The canary is the root's first subkey in name order, the first that a deletion would take.
+  const std::string canary = "!Tarnwick Canary\\Child";
+  MakeKey(canary);
   DeleteKeyTree(HKEY_CURRENT_USER, "");
   DeleteKeyTree(HKEY_CURRENT_USER, nullptr);
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, canary));
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, TestRoot));
-  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Wine"));
 }
 
 // Subkeys are enumerated in name order: "1" goes, "2" cannot be opened nor deleted, and the
