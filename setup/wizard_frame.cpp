@@ -29,15 +29,15 @@ constexpr WizardPage WizardPages[] = {
     {IDD_COPY, CopyPageProc},        {IDD_OPTIONS, OptionsPageProc}, {IDD_FINISH, FinishPageProc},
 };
 
-// The first versions of the header and page records (40 bytes each) end with these fields;
-// PROPSHEETHEADERA_V1_SIZE and PROPSHEETPAGEA_V1_SIZE are not constant expressions here.
+// The sheet is built from the first versions of the header and page records, 40 bytes each. The
+// page array is walked by each record's size, so its elements are the 40-byte records themselves.
 static_assert(offsetof(PROPSHEETHEADERA, pfnCallback) + sizeof(void*) == 40);
-static_assert(offsetof(PROPSHEETPAGEA, pcRefParent) + sizeof(void*) == 40);
+static_assert(sizeof(PROPSHEETPAGEA_V1) == 40);
 
 }  // namespace
 
 int RunWizard(HWND mainWindow) {
-  PROPSHEETPAGEA pages[std::size(WizardPages)];
+  PROPSHEETPAGEA_V1 pages[std::size(WizardPages)];
   for (size_t i = 0; i < std::size(WizardPages); ++i)
     InitWizardPage(&pages[i], WizardPages[i].templateId, WizardPages[i].procedure);
 
@@ -53,16 +53,16 @@ int RunWizard(HWND mainWindow) {
   header.pszCaption = caption;
   header.nPages = std::size(pages);
   header.nStartPage = 0;
-  header.ppsp = pages;
+  header.ppsp = reinterpret_cast<LPCPROPSHEETPAGEA>(pages);
   PropertySheetA(&header);
 
   DestroyWindow(mainWindow);
   return 1;
 }
 
-void InitWizardPage(PROPSHEETPAGEA* page, WORD templateId, DLGPROC procedure) {
+void InitWizardPage(PROPSHEETPAGEA_V1* page, WORD templateId, DLGPROC procedure) {
   *page = {};
-  page->dwSize = PROPSHEETPAGEA_V1_SIZE;
+  page->dwSize = sizeof *page;
   page->dwFlags = 0;
   page->hInstance = SetupState.instance;
   page->pszTemplate = MAKEINTRESOURCEA(templateId);

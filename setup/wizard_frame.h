@@ -10,7 +10,7 @@ int RunWizard(HWND mainWindow);
 
 // Fills page (the 40-byte first version of the record) for the dialog template templateId with
 // the dialog procedure procedure; no title, no callback.
-void InitWizardPage(PROPSHEETPAGEA* page, WORD templateId, DLGPROC procedure);
+void InitWizardPage(PROPSHEETPAGEA_V1* page, WORD templateId, DLGPROC procedure);
 
 // Draws SetupState.bannerBitmap into dc with a sunken frame of 164 x 284 pixels, centred
 // vertically in page's client area and horizontally in the strip left of the title control
