@@ -408,6 +408,22 @@ TEST(WizardPages, OptionsShowTheBoxesAsTheUserLeftThem) {
   ExpectCancelExitCode1(sheet, program);
 }
 
+TEST(WizardPages, DestinationFolderTypedIsKeptOverBackAndNext) {
+  START_WIZARD(program, sheet);
+  ASSERT_TRUE(WalkToPage(sheet, 2));
+  ASSERT_TRUE(SetControlText(CurrentPage(sheet), 113, "D:\\Elsewhere\\Tarnwick"));
+  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetBack, 1));
+  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, 2));
+  EXPECT_EQ(ControlText(CurrentPage(sheet), 113), "D:\\Elsewhere\\Tarnwick") << "taken on Back";
+  ASSERT_TRUE(SetControlText(CurrentPage(sheet), 113, "D:\\Second"));
+  ASSERT_TRUE(ClickControl(sheet, SheetNext, StartWaitMs));
+  ASSERT_TRUE(WaitForPage(sheet, 4, StartWaitMs));
+  ASSERT_TRUE(SelectPage(sheet, 2));
+  ASSERT_TRUE(WaitForPage(sheet, 2, StartWaitMs));
+  EXPECT_EQ(ControlText(CurrentPage(sheet), 113), "D:\\Second") << "taken on Next";
+  ExpectCancelExitCode1(sheet, program);
+}
+
 TEST(WizardPages, FinishEndsWithExitCode1AndHidesTheUtilitiesSetup) {
   StandInWindow utilities("StandInUtilitiesSetup", "Tarnwick Utilities 98 Setup");
   ASSERT_NE(utilities.window(), nullptr);

@@ -156,6 +156,11 @@ int Run(int argc, char** argv) {
   }
 
   // The remaining commands work on the wizard.
+  static const char* const wizardCommands[] = {"page", "wait-page", "select-page", "click", "press",
+                                               "buttons", "text", "set-text", "check"};
+  bool known = false;
+  for (const char* name : wizardCommands) known = known || command == name;
+  if (!known) return Usage();
   HWND sheet = Sheet();
   if (!sheet) return Fail("no wizard");
   if (command == "page") {
