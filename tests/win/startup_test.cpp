@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "setup/setup_state.h"
 #include "support/setup_session.h"
 #include "support/ui_driver.h"
 
@@ -33,6 +34,71 @@ void ExpectCancelExitCode1(HWND sheet, const LaunchedProgram& program) {
   DWORD exitCode = 0;
   ASSERT_TRUE(CancelAndExit(sheet, program, &exitCode));
   EXPECT_EQ(exitCode, 1u);
+}
+
+// ---- Texts ----
+
+// Every text of the string table, as the program shows or writes it. Test programs carry the
+// same resources as setup.exe.
+struct TextCase {
+  UINT id;
+  const char* text;
+};
+const TextCase Texts[] = {
+    {1, "Tarnwick Pro 5.0"},
+    {4, "Bar Builder"},
+    {5, "Uninstall Tarnwick"},
+    {6, "Read Me"},
+    {7, "Copy Canceled"},
+    {8, "Copying: %s"},
+    {9, "An error occurred copying %s to the folder %s (this file might be currently in use or the floppy might "
+        "not be accessible).  Would you like to try copying the file again?"},
+    {10, "Copy Error"},
+    {11, "Disk Gauge"},
+    {12, "Updating Registry"},
+    {13, "'%s' is not a valid folder name"},
+    {14, "Folder Name Error"},
+    {19, "Tarnwick 5.0 Setup"},
+    {20, "Tarnwick 5.0 can only run on Windows 95, 98, ME or Windows NT 4.0, 2000 or XP"},
+    {21, "OS Version Error"},
+    {22, "Tarnwick Help"},
+    {26, "Locator"},
+    {29, "Select the destination folder for the Tarnwick files:"},
+    {30, "My Tarnwick"},
+    {31, "Toolbar"},
+    {33, "Dialog Aide"},
+    {34, "Folder Mirror"},
+    {35, "Patchwell"},
+    {36, "Tarnwick is currently installed on this machine.  Would you like to upgrade to Tarnwick 5.0?"},
+    {37, "Previous Version of Tarnwick Detected"},
+    {43, "http://www.tarnwick.example/"},
+    {44, "To complete the installation, you must restart Windows.\n\nRestart Windows Now?"},
+    {45, "Restart Windows"},
+    {47, "http://www.tarnwick.example/register/"},
+    {48, "Welcome to Tarnwick Pro 5.0!\nYou have purchased the world's best Windows file manager."},
+    {49, "Tarnwick 5.0"},
+    {50, "Track Lister"},
+    {51, "Tarnwick 4.0"},
+    {55, "Tarnwick 5.0"},
+};
+
+TEST(StartupTexts, StringTableHoldsEveryText) {
+  SetupState.instance = GetModuleHandleA(nullptr);
+  for (const TextCase& t : Texts) EXPECT_STREQ(LoadText(t.id), t.text) << "text " << t.id;
+  EXPECT_STREQ(LoadText(2), "") << "an id without a text gives an empty text";
+}
+
+TEST(StartupTexts, LoadTextAlternatesBetweenTwoBuffers) {
+  SetupState.instance = GetModuleHandleA(nullptr);
+  const char* first = LoadText(20);
+  const char* second = LoadText(21);
+  EXPECT_NE(first, second);
+  EXPECT_STREQ(first, "Tarnwick 5.0 can only run on Windows 95, 98, ME or Windows NT 4.0, 2000 or XP")
+      << "two results are held at once";
+  const char* third = LoadText(19);
+  EXPECT_EQ(third, first) << "the third call reuses the first buffer";
+  EXPECT_STREQ(first, "Tarnwick 5.0 Setup");
+  EXPECT_STREQ(second, "OS Version Error");
 }
 
 // ---- Platform ----

@@ -187,6 +187,7 @@ TEST(WizardFrame, PagesComeInOrderWithTheirTitlesButtonsAndBanner) {
     }
     ASSERT_TRUE(WaitForPage(sheet, p.index, StartWaitMs));
     HWND page = CurrentPage(sheet);
+    EXPECT_TRUE(IsWindowEnabled(page)) << "the page takes input";
     if (p.title) {
       EXPECT_EQ(ControlText(page, 104), p.title);
     } else {
