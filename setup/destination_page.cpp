@@ -1,16 +1,29 @@
-// Wizard page 2: the destination folder, shown from SetupState.installFolder and taken back
-// from the edit control when the page is left.
+// Wizard page 2: the destination folder, shown from SetupState.installFolder, typed or picked in
+// the system's folder browser, and taken back from the edit control when the page is left. An
+// invalid folder name keeps the wizard on this page, for Next and Back alike.
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
+
+#include <cstdio>
 
 #include "resources/resource_ids.h"
+#include "setup/folder_name.h"
 #include "setup/setup_state.h"
 #include "setup/wizard_frame.h"
 
 namespace {
 
+constexpr UINT TextInvalidFolder = 13;  // "'%s' is not a valid folder name"
+constexpr UINT TextFolderError = 14;    // "Folder Name Error"
+constexpr UINT TextBrowseTitle = 29;    // "Select the destination folder for the Tarnwick files:"
+
+// The destination page while the folder browser runs, so that BrowseCallback can read the
+// folder typed in its edit control.
+HWND browseOwner = nullptr;
+
 // The edit control's text into installFolder; the limit of 260 bytes keeps at most 259
-// characters.
+// characters, a longer text is cut.
 void TakeFolderFromEdit(HWND page) {
   GetDlgItemTextA(page, IDC_FOLDER_EDIT, SetupState.installFolder, sizeof SetupState.installFolder);
 }
@@ -25,11 +38,65 @@ void ShowFolder(HWND page) {
   PostWizardButtons(page, PSWIZB_BACK | PSWIZB_NEXT);
 }
 
+// Tells the user that installFolder is no valid folder name (text 13 with the folder, caption
+// 14), in a message box owned by the hidden main window.
+void ReportInvalidFolder() {
+  // Text 13 has 29 characters besides "%s" and the folder at most 259: 320 bytes hold the whole
+  // message. snprintf cuts a longer one rather than writing past the buffer.
+  char message[320];
+  snprintf(message, sizeof message, LoadText(TextInvalidFolder), SetupState.installFolder);
+  MessageBoxA(SetupState.mainWindow, message, LoadText(TextFolderError), MB_ICONEXCLAMATION);
+}
+
+// PSN_KILLACTIVE, on Next and on Back: 0 lets the sheet change page, 1 keeps this page.
 INT_PTR LeavePage(HWND page) {
   TakeFolderFromEdit(page);
-  // Here the folder name is checked (IsValidFolderName): an invalid name shows text 13 with
-  // caption 14 and the page answers 1 to stay. The check comes with the folder-name work.
+  if (!IsValidFolderName(SetupState.installFolder)) {
+    ReportInvalidFolder();
+    return AnswerNotification(page, 1);
+  }
   return AnswerNotification(page, 0);
+}
+
+// Browser callback: on initialisation, preselects the folder typed on the page. A text that
+// names no existing folder leaves the browser's own selection.
+int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM, LPARAM) {
+  if (message == BFFM_INITIALIZED) {
+    char folder[MaxPathText];
+    GetDlgItemTextA(browseOwner, IDC_FOLDER_EDIT, folder, sizeof folder);
+    SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(folder));
+  }
+  return 0;
+}
+
+// Browse: runs the folder browser and puts the chosen folder's path into the edit control. A
+// cancelled browse, or a folder without a file-system path, leaves the edit control as it was.
+void BrowseForFolder(HWND page) {
+  IMalloc* allocator = nullptr;
+  if (FAILED(SHGetMalloc(&allocator)) || !allocator) return;
+  browseOwner = page;
+
+  // The title buffer is also the browser's display-name buffer, into which the browser writes
+  // the chosen folder's display name of up to MAX_PATH characters; it therefore has MAX_PATH
+  // bytes although the title needs fewer than 100.
+  char title[MAX_PATH];
+  if (LoadStringA(SetupState.instance, TextBrowseTitle, title, 100) == 0) title[0] = '\0';
+
+  BROWSEINFOA browse = {};
+  browse.hwndOwner = page;
+  browse.pidlRoot = nullptr;  // the desktop
+  browse.pszDisplayName = title;
+  browse.lpszTitle = title;
+  browse.ulFlags = BIF_RETURNONLYFSDIRS;
+  browse.lpfn = BrowseCallback;
+  browse.lParam = reinterpret_cast<LPARAM>(page);
+  LPITEMIDLIST chosen = SHBrowseForFolderA(&browse);
+  if (chosen) {
+    char path[MAX_PATH];
+    if (SHGetPathFromIDListA(chosen, path)) SetDlgItemTextA(page, IDC_FOLDER_EDIT, path);
+    allocator->Free(chosen);
+  }
+  allocator->Release();
 }
 
 }  // namespace
@@ -42,8 +109,10 @@ INT_PTR CALLBACK DestinationPageProc(HWND page, UINT message, WPARAM wParam, LPA
     case WM_PAINT:
       return PaintPageBanner(page);
     case WM_COMMAND:
-      // Here the Browse button (IDC_BROWSE) opens the folder browser; it comes with the
-      // folder-name work.
+      if (LOWORD(wParam) == IDC_BROWSE && HIWORD(wParam) == BN_CLICKED) {
+        BrowseForFolder(page);
+        return TRUE;
+      }
       break;
     case WM_NOTIFY:
       switch (reinterpret_cast<NMHDR*>(lParam)->code) {
