@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "install/install_worker.h"
 #include "resources/resource_ids.h"
 #include "setup/setup_state.h"
 #include "setup/startup.h"
@@ -11,6 +12,8 @@
 namespace {
 
 constexpr int OptionsPageIndex = 4;
+constexpr UINT TextCopyCanceled = 7;  // "Copy Canceled"
+constexpr DWORD WorkerStackSize = 5000;
 
 void ResetProgress(HWND page) {
   SendDlgItemMessageA(page, IDC_COPY_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
@@ -18,6 +21,7 @@ void ResetProgress(HWND page) {
   SetDlgItemTextA(page, IDC_COPY_STATUS, "");
 }
 
+// Activation: resets the page and starts a new installation run from the first file.
 void StartRun(HWND page) {
   RestoreNextCaption(page);  // after an upgrade this page follows the licence page directly
   ResetProgress(page);
@@ -26,11 +30,18 @@ void StartRun(HWND page) {
   PostWizardButtons(page, 0);
   SetupState.cancelRequested = 0;
   CloseRunningProduct();
-  // INSTALLATION RUN: here InstallWorker starts on a new thread (default security, 5000-byte
-  // stack, parameter 0, handle not kept); it reports with WM_SETUP_PROGRESS and ends with
-  // WM_SETUP_DONE. Until the run exists, the page reports a completed run at once, so that the
-  // wizard goes on to the options page.
-  PostMessageA(page, WM_SETUP_DONE, 1, 0);
+  // The run reports only through WM_SETUP_PROGRESS and WM_SETUP_DONE and ends by itself; its
+  // thread is never waited for.
+  HANDLE worker = CreateThread(nullptr, WorkerStackSize, InstallWorker, nullptr, 0, nullptr);
+  if (worker) {
+    CloseHandle(worker);
+    return;
+  }
+  // No thread, no run: the page shows an abandoned run, so that Back and Cancel are offered
+  // instead of a wizard without any way on.
+  SendMessageA(page, WM_SETUP_PROGRESS, 0, reinterpret_cast<LPARAM>(LoadText(TextCopyCanceled)));
+  SendMessageA(page, WM_SETUP_DONE, 0, 0);
+  EnableSheetControl(page, IDC_SHEET_CANCEL, true);
 }
 
 void FinishRun(HWND page, bool completed) {
