@@ -82,8 +82,10 @@ void ExpectCompletedRun(const InstallRunRecord& record, size_t reports) {
 
 class InstallRun : public ::testing::Test {
  protected:
+  // A folder of its own per test, also when the tests share one prefix.
   void SetUp() override {
-    SetFolder("C:\\Tarnwick");
+    root_ = std::string("C:\\") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    SetFolder(root_ + "\\Tarnwick");
     SetupState.isNT = 1;  // Wine reports an NT-family system
     SetupState.restartNeeded = 0;
   }
@@ -91,7 +93,11 @@ class InstallRun : public ::testing::Test {
     ASSERT_LT(folder.size(), sizeof SetupState.installFolder);
     std::strcpy(SetupState.installFolder, folder.c_str());
   }
-  static void MakeFolder() { CreateDirectoryA(SetupState.installFolder, nullptr); }
+  static void MakeFolder() {
+    CreateDirectoryA(root_.c_str(), nullptr);
+    ASSERT_TRUE(CreateDirectoryA(SetupState.installFolder, nullptr));
+  }
+  static inline std::string root_;
 };
 
 // An entry in the middle of the catalogue, for the files in use.
@@ -100,7 +106,7 @@ constexpr int HeldEntry = 20;
 }  // namespace
 
 TEST_F(InstallRun, EmptyFolderReceivesEveryFileWithOrderedProgress) {
-  SetFolder("C:\\Program Files\\KELM\\Tarnwick");  // no level of it exists yet
+  SetFolder(root_ + "\\Program Files\\KELM\\Tarnwick");  // no level of it exists yet
   InstallRunRecord record = RunInstallWorker();
 
   ExpectCompletedRun(record, PayloadEntryCount + 1);
@@ -335,7 +341,7 @@ TEST_F(InstallRun, FullDiskReportsTheFailedFileAndLeavesNoDamagedFile) {
 TEST_F(InstallRun, PathTooLongIsAFailedFileWithTheWholeMessage) {
   std::string name = EntryName(0);
   const size_t folderLength = MaxPathText - 1 - name.size();  // folder\name is 260 characters, one too many
-  std::string folder = "C:\\";
+  std::string folder = root_ + "\\";
   while (folder.size() < folderLength) folder += folder.size() % 50 == 49 && folder.size() + 2 < folderLength ? '\\' : 'd';
   SetFolder(folder);
   InstallRunScript script;

@@ -158,11 +158,13 @@ int EntryWithCompressedSize(uint32_t min, uint32_t max) {
 
 class WriteEntry : public ::testing::Test {
  protected:
+  // A fresh folder per test, also when the tests share one prefix.
   void SetUp() override {
-    ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    folder_ = std::string("C:\\") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr));
   }
   std::string Path(const char* name) const { return folder_ + "\\" + name; }
-  const std::string folder_ = "C:\\WriteEntry";
+  std::string folder_;
 };
 
 }  // namespace
