@@ -1,0 +1,41 @@
+#include "support/process_threads.h"
+
+#include <tlhelp32.h>
+
+#include <algorithm>
+
+std::vector<DWORD> ProcessThreadIds(DWORD processId) {
+  std::vector<DWORD> ids;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return ids;
+  THREADENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+    if (entry.th32OwnerProcessID == processId) ids.push_back(entry.th32ThreadID);
+  CloseHandle(snapshot);
+  return ids;
+}
+
+SuspendedThreads::~SuspendedThreads() { Resume(); }
+
+bool SuspendedThreads::SuspendNewThreads(DWORD processId, const std::vector<DWORD>& known) {
+  for (DWORD id : ProcessThreadIds(processId)) {
+    if (std::find(known.begin(), known.end(), id) != known.end()) continue;
+    HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, id);
+    if (!thread) continue;
+    if (SuspendThread(thread) == DWORD(-1)) {
+      CloseHandle(thread);
+      continue;
+    }
+    threads_.push_back(thread);
+  }
+  return !threads_.empty();
+}
+
+void SuspendedThreads::Resume() {
+  for (HANDLE thread : threads_) {
+    ResumeThread(thread);
+    CloseHandle(thread);
+  }
+  threads_.clear();
+}
