@@ -83,7 +83,7 @@ int PutByte(InflateState& s, uint8_t byte) {
   return FlushWindow(s, WindowSize);
 }
 
-// Copies length bytes from distance bytes back (distance checked against the output), writing
+// Copies length bytes from distance bytes back (the caller has checked the distance), writing
 // the window each time it fills. Overlapping runs repeat, as RFC 1951 defines.
 int CopyMatch(InflateState& s, uint32_t distance, uint32_t length) {
   while (length > 0) {
