@@ -281,8 +281,9 @@ Bytes MakeData(Rng& rng, Recipe recipe, const Layout& l, uint32_t content, const
   }
   d.resize(content);
   if (twin && content > 40000) {
-    // Two copies of one table just under 32 KiB apart: a reference as long as DEFLATE's window allows.
-    const uint32_t distance = 32506 - rng.Below(500);
+    // Two copies of one table just under 32 KiB apart: references as long as DEFLATE's window
+    // allows. 32506 is the longest that zlib's compressor emits (its window less 262 bytes).
+    const uint32_t distance = 32506 - (rng.PerMille(300) ? 0 : rng.Below(500));
     const uint32_t length = rng.Range(700, 2400);
     const uint32_t at = rng.Below(content - distance - length);
     Bytes block;
