@@ -428,12 +428,16 @@ Bytes MakePeImage(const std::string& name, uint32_t size, Recipe recipe) {
     return share == 0 ? 0u : std::max(1u, blocks * jitter(share) / 1000);
   };
   uint32_t textBlocks = blocksFor(p.text), rdataBlocks = blocksFor(p.rdata), dataBlocks = blocksFor(p.data);
-  // At least one block stays for .rsrc; the shares are cut back from the largest down.
+  // At least one block stays for .rsrc; the shares are cut back from the largest down, and an
+  // image too small for them all holds resources only.
   while (textBlocks + rdataBlocks + dataBlocks + 1 > blocks) {
     uint32_t& largest = textBlocks >= dataBlocks && textBlocks >= rdataBlocks ? textBlocks
                         : dataBlocks >= rdataBlocks                            ? dataBlocks
                                                                                : rdataBlocks;
-    if (largest <= 1) break;
+    if (largest <= 1) {
+      textBlocks = rdataBlocks = dataBlocks = 0;
+      break;
+    }
     --largest;
   }
   l.textRaw = textBlocks * kFileAlign;
@@ -515,8 +519,8 @@ Bytes MakePeImage(const std::string& name, uint32_t size, Recipe recipe) {
   add(".data", l.dataVirtual, l.dataRva, l.dataRaw, 0xC0000040);
   add(".rsrc", static_cast<uint32_t>(rsrc.size()), l.rsrcRva, l.rsrcRaw, 0x40000040);
   add(".reloc", static_cast<uint32_t>(reloc.size()), l.relocRva, l.relocRaw, 0x42000040);
-  const SectionHeader& last = sections.back();
-  const uint32_t imageSize = last.rva + AlignUp(std::max(last.virtualSize, 1u), kSectionAlign);
+  const uint32_t imageSize = sections.empty() ? kSectionAlign
+                                              : sections.back().rva + AlignUp(std::max(sections.back().virtualSize, 1u), kSectionAlign);
 
   Bytes out;
   PutDosHeader(out);
