@@ -143,6 +143,25 @@ const Case cases[] = {
      [](BitWriter& w) { w.Put(1, 1).Put(1, 2).FixedLiteral('a').FixedMatch(3, 2).FixedEndOfBlock(); }, 0, 0},
     {"reference to the first byte",
      [](BitWriter& w) { w.Put(1, 1).Put(1, 2).FixedLiteral('a').FixedMatch(3, 1).FixedEndOfBlock(); }, 1, 4},
+    {"reference before the first byte, inside a long block",
+     [](BitWriter& w) {
+       w.Put(1, 1).Put(1, 2);
+       for (int i = 0; i < 40; ++i) w.FixedLiteral('a' + i % 26);
+       w.FixedMatch(3, 41);
+       for (int i = 0; i < 40; ++i) w.FixedLiteral('a');
+       w.FixedEndOfBlock();
+     }, 0, 0},
+    // A code cut short must not fill the window: the write it would cause never happens.
+    {"literal cut short at the end of a window",
+     [](BitWriter& w) {
+       w.Put(0, 1).Put(0, 2).Align().Put(32767, 16).Put(~32767u, 16).PutBytes(RandomBytes(32767, 6));
+       w.Put(1, 1).Put(1, 2).PutCode(0x190 >> 4, 5);  // the first 5 of 9 bits of literal 144
+     }, 0, 0},
+    {"match cut short at the end of a window",
+     [](BitWriter& w) {
+       w.Put(0, 1).Put(0, 2).Align().Put(32767, 16).Put(~32767u, 16).PutBytes(RandomBytes(32767, 6));
+       w.Put(1, 1).Put(1, 2).FixedLiteral(257).FixedDistance(24).Put(0, 3);  // 3 of 11 extra bits
+     }, 0, 0},
     {"longest reference before a full window",
      [](BitWriter& w) {
        w.Put(0, 1).Put(0, 2).Align().Put(32767, 16).Put(~32767u, 16).PutBytes(RandomBytes(32767, 2));
