@@ -469,12 +469,16 @@ Bytes MakePeImage(const std::string& name, uint32_t size, Recipe recipe) {
   uint32_t entry = 0;
   if (l.textRaw) {
     entry = l.textRva;
-    if (recipe == Recipe::App || recipe == Recipe::Console || recipe == Recipe::Sfx) {
+    const bool program = recipe == Recipe::App || recipe == Recipe::Console || recipe == Recipe::Sfx;
+    if (program && !rdata.importSlots.empty()) {
       // push 0; call [ExitProcess]; int3
       Put8(text, 0x6A); Put8(text, 0x00); Put8(text, 0xFF); Put8(text, 0x15);
       relocations.push_back(l.textRva + 4);
-      Put32(text, rdata.importSlots.empty() ? 0 : rdata.importSlots[0]);
+      Put32(text, rdata.importSlots[0]);
       Put8(text, 0xCC);
+    } else if (program) {
+      static const uint8_t end[] = {0x33, 0xC0, 0xC3};  // too small for imports: return 0
+      text.insert(text.end(), end, end + sizeof(end));
     } else if (recipe == Recipe::Driver) {
       static const uint8_t fail[] = {0xB8, 0x01, 0x00, 0x00, 0xC0, 0xC2, 0x08, 0x00};  // STATUS_UNSUCCESSFUL
       text.insert(text.end(), fail, fail + sizeof(fail));
