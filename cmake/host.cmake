@@ -42,7 +42,7 @@ target_compile_definitions(host_tests PRIVATE
 gtest_discover_tests(host_tests DISCOVERY_MODE PRE_TEST)
 if(TARGET tw_catalogue)  # the catalogue tests read the embedded tables
   target_link_libraries(host_tests tw_catalogue)
-  add_dependencies(host_tests payload_catalogue)
+  add_dependencies(host_tests payload_catalogue make-product pack-catalogue)  # the tool tests run them
 endif()
 if(TARGET inflate-raw)  # its test runs the command from TOOLS_DIR
   add_dependencies(host_tests inflate-raw)

@@ -35,6 +35,7 @@ add_custom_target(payload_catalogue ALL DEPENDS ${PAYLOAD_OUT}/payload_tables.cp
 # The catalogue as linked into host programs.
 add_library(tw_catalogue STATIC ${PAYLOAD_OUT}/payload_tables.cpp ${PAYLOAD_OUT}/payload_blob.S)
 target_include_directories(tw_catalogue PUBLIC ${CMAKE_SOURCE_DIR})
+add_dependencies(tw_catalogue payload_catalogue)  # the packer runs once, not once per target
 set_source_files_properties(${PAYLOAD_OUT}/payload_blob.S PROPERTIES OBJECT_DEPENDS ${PAYLOAD_OUT}/payload_blob.bin)
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/inflate/inflate.cpp)  # TEMPORARY guard: the decoder

@@ -143,6 +143,7 @@ TEST(PayloadCatalogue, ProgressArithmeticStaysWithin32Bits) {
   EXPECT_EQ(total, 32735563u);
   EXPECT_LE(total * 100, 0xFFFFFFFFull);
   const uint64_t beforeLast = total - payloadSizes[PayloadEntryCount - 1];
+  EXPECT_EQ(beforeLast * 100, 3270279500u);  // the largest product the run forms
   EXPECT_EQ(beforeLast * 100 / total, 99u);
 }
 

@@ -1,7 +1,6 @@
 // The system functions that generated modules import, by library. Only functions that every
 // Win32 system (and Wine) exports, so that loading a generated module never fails on a missing
 // import.
-#include "tools/product/pe_parts.h"
 #include "tools/product/api_names.h"
 
 namespace {

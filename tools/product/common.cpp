@@ -1,5 +1,4 @@
 // Random numbers, byte output and the text vocabulary shared by the content generators.
-#include <cmath>
 #include <cstring>
 
 #include "tools/product/product.h"
@@ -17,12 +16,17 @@ uint32_t Rng::Range(uint32_t lo, uint32_t hi) { return lo + Below(hi - lo + 1); 
 
 bool Rng::PerMille(uint32_t chance) { return Below(1000) < chance; }
 
-// Log-uniform rank: P(rank) is close to 1 / (rank + 1) / ln(n + 1), the shape of word and
-// opcode frequencies.
+// Log-uniform rank in integers only (the same bytes on every machine): an octave
+// [2^k - 1, 2^(k+1) - 1) chosen uniformly, then a rank uniformly inside it, so that
+// P(rank) is close to 1 / (rank + 1), the shape of word and opcode frequencies.
 uint32_t Rng::Skewed(uint32_t n) {
-  const double u = static_cast<double>(Next() >> 11) / 9007199254740992.0;
-  const uint32_t r = static_cast<uint32_t>(std::exp(u * std::log(n + 1.0))) - 1;
-  return r < n ? r : n - 1;
+  uint32_t octaves = 0;
+  while (octaves < 31 && (1u << octaves) <= n) ++octaves;
+  for (;;) {
+    const uint32_t k = Below(octaves);
+    const uint32_t rank = (1u << k) - 1 + Below(1u << k);
+    if (rank < n) return rank;
+  }
 }
 
 Rng SeedFrom(const std::string& name, uint64_t salt) {

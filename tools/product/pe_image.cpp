@@ -281,8 +281,9 @@ Bytes MakeData(Rng& rng, Recipe recipe, const Layout& l, uint32_t content, const
   }
   d.resize(content);
   if (twin && content > 40000) {
-    // Two copies of one table just under 32 KiB apart: a reference as long as DEFLATE's window allows.
-    const uint32_t distance = 32506 - rng.Below(500);
+    // Two copies of one table just under 32 KiB apart: references as long as DEFLATE's window
+    // allows. 32506 is the longest that zlib's compressor emits (its window less 262 bytes).
+    const uint32_t distance = 32506 - (rng.PerMille(300) ? 0 : rng.Below(500));
     const uint32_t length = rng.Range(700, 2400);
     const uint32_t at = rng.Below(content - distance - length);
     Bytes block;
@@ -427,12 +428,16 @@ Bytes MakePeImage(const std::string& name, uint32_t size, Recipe recipe) {
     return share == 0 ? 0u : std::max(1u, blocks * jitter(share) / 1000);
   };
   uint32_t textBlocks = blocksFor(p.text), rdataBlocks = blocksFor(p.rdata), dataBlocks = blocksFor(p.data);
-  // At least one block stays for .rsrc; the shares are cut back from the largest down.
+  // At least one block stays for .rsrc; the shares are cut back from the largest down, and an
+  // image too small for them all holds resources only.
   while (textBlocks + rdataBlocks + dataBlocks + 1 > blocks) {
     uint32_t& largest = textBlocks >= dataBlocks && textBlocks >= rdataBlocks ? textBlocks
                         : dataBlocks >= rdataBlocks                            ? dataBlocks
                                                                                : rdataBlocks;
-    if (largest <= 1) break;
+    if (largest <= 1) {
+      textBlocks = rdataBlocks = dataBlocks = 0;
+      break;
+    }
     --largest;
   }
   l.textRaw = textBlocks * kFileAlign;
@@ -464,12 +469,16 @@ Bytes MakePeImage(const std::string& name, uint32_t size, Recipe recipe) {
   uint32_t entry = 0;
   if (l.textRaw) {
     entry = l.textRva;
-    if (recipe == Recipe::App || recipe == Recipe::Console || recipe == Recipe::Sfx) {
+    const bool program = recipe == Recipe::App || recipe == Recipe::Console || recipe == Recipe::Sfx;
+    if (program && !rdata.importSlots.empty()) {
       // push 0; call [ExitProcess]; int3
       Put8(text, 0x6A); Put8(text, 0x00); Put8(text, 0xFF); Put8(text, 0x15);
       relocations.push_back(l.textRva + 4);
-      Put32(text, rdata.importSlots.empty() ? 0 : rdata.importSlots[0]);
+      Put32(text, rdata.importSlots[0]);
       Put8(text, 0xCC);
+    } else if (program) {
+      static const uint8_t end[] = {0x33, 0xC0, 0xC3};  // too small for imports: return 0
+      text.insert(text.end(), end, end + sizeof(end));
     } else if (recipe == Recipe::Driver) {
       static const uint8_t fail[] = {0xB8, 0x01, 0x00, 0x00, 0xC0, 0xC2, 0x08, 0x00};  // STATUS_UNSUCCESSFUL
       text.insert(text.end(), fail, fail + sizeof(fail));
@@ -514,8 +523,8 @@ Bytes MakePeImage(const std::string& name, uint32_t size, Recipe recipe) {
   add(".data", l.dataVirtual, l.dataRva, l.dataRaw, 0xC0000040);
   add(".rsrc", static_cast<uint32_t>(rsrc.size()), l.rsrcRva, l.rsrcRaw, 0x40000040);
   add(".reloc", static_cast<uint32_t>(reloc.size()), l.relocRva, l.relocRaw, 0x42000040);
-  const SectionHeader& last = sections.back();
-  const uint32_t imageSize = last.rva + AlignUp(std::max(last.virtualSize, 1u), kSectionAlign);
+  const uint32_t imageSize = sections.empty() ? kSectionAlign
+                                              : sections.back().rva + AlignUp(std::max(sections.back().virtualSize, 1u), kSectionAlign);
 
   Bytes out;
   PutDosHeader(out);

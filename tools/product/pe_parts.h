@@ -18,8 +18,8 @@ struct CodeContext {
   uint8_t functionPadding = 0xCC;       // between functions: int3 or nop
 };
 
-// Appends compiled-looking 32-bit x86 code to out until it holds size bytes (out may already hold
-// earlier sections' bytes; code RVAs are sectionRva + offset - base where base = out.size() on entry).
+// Appends size bytes of compiled-looking 32-bit x86 code to out. The first appended byte lies
+// at context.sectionRva; bytes already in out are left alone.
 void GenerateCode(Rng& rng, Bytes& out, size_t size, CodeContext& context);
 
 // One resource of a module: type and name are numeric ids, language 0x409.

@@ -163,7 +163,7 @@ Bytes MakeTypeLibrary(const std::string& name, uint32_t size) {
 Bytes MakeVxd(const std::string& name, uint32_t size) {
   Rng rng = SeedFrom(name, 12);
   const std::string stem = name.substr(0, name.find('.'));
-  const uint32_t pages = std::max<uint32_t>(2, (size - 0x1000) / 0x1000);
+  const uint32_t pages = size < 0x3000 ? 2 : (size - 0x1000) / 0x1000;
   Bytes out;
   Put16(out, 0x5A4D);
   out.resize(0x3C, 0);

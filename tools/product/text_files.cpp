@@ -66,9 +66,10 @@ Bytes MakeRtf(const std::string& name, uint32_t size) {
     }
     PutAscii(out, para + "\\par\r\n", false);
   }
-  out.resize(std::min<size_t>(out.size(), size - 3));
-  while (out.size() < size - 3) out.push_back(' ');
+  const size_t body = size > 3 ? size - 3 : 0;  // room for the closing brace and line end
+  out.resize(body, ' ');
   PutAscii(out, "}\r\n", false);
+  out.resize(size);
   return out;
 }
 
@@ -127,7 +128,7 @@ Bytes MakeInf(const std::string& name, uint32_t size) {
   }
   Line(out, "");
   Line(out, "[TW.Copy]");
-  while (out.size() < size - 120) Line(out, Word(rng).substr(0, 6) + ".dll");
+  while (out.size() + 120 < size) Line(out, Word(rng).substr(0, 6) + ".dll");
   Line(out, "");
   Line(out, "[Strings]");
   Line(out, "KELM=\"KELM Software\"");
@@ -255,7 +256,8 @@ Bytes MakeHelpFile(const std::string& name, uint32_t size) {
       }
     }
   }
-  out.resize(size, 0);
+  out.resize(std::max<size_t>(size, 16), 0);
   Patch32(out, 4, size > 1024 ? static_cast<uint32_t>(size - 1024) : 16);
+  out.resize(size);
   return out;
 }
