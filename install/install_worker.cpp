@@ -51,8 +51,8 @@ void ReportRunStopped() {
   SendMessageA(SetupState.copyPageWindow, WM_SETUP_DONE, 0, 0);
 }
 
-// Removes the help system's index files that an earlier version left; the help files are
-// rebuilt from the new ones when the help is next opened.
+// Removes the help contents and index files that an earlier version left beside its help
+// files; Windows Help builds a new index from the new help files when it is next opened.
 void RemoveStaleHelpFiles() {
   static const char* const staleNames[] = {"tarnwick.cnt", "tarnwick.gid"};
   for (const char* name : staleNames) {
@@ -108,6 +108,8 @@ int FormatCopyErrorText(char* buffer, size_t size, const char* fileName, const c
   return static_cast<size_t>(length) < size;
 }
 
+// The copy page starts this thread with 5000 bytes of stack: that is the committed size, the
+// reserve is the program's default, so the weights (1.3 KB) and the message text fit.
 DWORD WINAPI InstallWorker(LPVOID) {
   ProgressWeights weights;
   ComputeProgressWeights(weights);
