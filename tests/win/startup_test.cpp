@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "setup/setup_state.h"
+#include "support/copy_run.h"
 #include "support/setup_session.h"
 #include "support/ui_driver.h"
 
@@ -173,16 +174,28 @@ TEST(StartupUpgrade, YesTakesTheVersion2FolderAndSkipsTheDestinationPage) {
   HWND sheet = WaitForWizardSheet(StartWaitMs, program.processId);
   ASSERT_NE(sheet, nullptr);
   ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, 1));
-  // Accepting the licence goes straight to the copy page, which moves on to the options page.
+  // Accepting the licence goes straight to the copy page, whose run installs into the version
+  // 2.0 folder; the run is caught and cancelled.
+  std::vector<DWORD> knownThreads = ProcessThreadIds(program.processId);
   ASSERT_TRUE(ClickControl(sheet, SheetNext));
-  ASSERT_TRUE(WaitForPage(sheet, 4, StartWaitMs));
+  SuspendedThreads held;
+  CaughtRun caught;
+  std::string failure;
+  ASSERT_TRUE(CatchRun(sheet, program.processId, knownThreads, 0, held, &caught, &failure)) << failure;
+  EXPECT_EQ(CurrentPageIndex(sheet), CopyPageIndex);
   EXPECT_EQ(PageWindow(sheet, 2), nullptr) << "the destination page was never shown";
-  EXPECT_NE(PageWindow(sheet, 3), nullptr) << "the copy page was shown";
   EXPECT_EQ(ControlText(sheet, SheetNext), "&Next >") << "the copy page restored the Next caption";
+  ASSERT_TRUE(ClickControl(caught.copyPage, CopyPageCancel));
+  ASSERT_TRUE(WaitForButtonState(caught.copyPage, CopyPageCancel, {true, true, false}));
+  held.Resume();
+  ASSERT_TRUE(WaitForButtonState(sheet, SheetBack, {true, true, true}, StartWaitMs)) << "the run did not stop";
+  EXPECT_EQ(ControlText(caught.copyPage, CopyPageStatus), "Copy Canceled");
+  std::string name = caught.status.substr(strlen("Copying: "));
+  EXPECT_NE(GetFileAttributesA(("C:\\Old\\Tarnwick\\" + name).c_str()), INVALID_FILE_ATTRIBUTES)
+      << "the run installed into the version 2.0 folder";
 
-  // The destination page, shown on request, holds the version 2.0 folder.
-  ASSERT_TRUE(SelectPage(sheet, 2));
-  ASSERT_TRUE(WaitForPage(sheet, 2, StartWaitMs));
+  // Back from the stopped run: the destination page, holding the version 2.0 folder.
+  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetBack, 2));
   EXPECT_EQ(ControlText(CurrentPage(sheet), 113), "C:\\Old\\Tarnwick");
   ExpectCancelExitCode1(sheet, program);
 }

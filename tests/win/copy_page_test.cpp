@@ -1,0 +1,307 @@
+// The copy page of the real setup program with the real installation run: a run that completes
+// and moves on to the options page, a run stopped with the page's Cancel button (caught in the
+// middle by holding its thread still), a new run after Back, the running product asked to close
+// three seconds before the run, and the page as it looks during a run.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "install/payload_catalogue.h"
+#include "support/copy_run.h"
+#include "support/picture.h"
+#include "support/process_threads.h"
+#include "support/setup_session.h"
+#include "support/test_files.h"
+#include "support/ui_driver.h"
+
+namespace {
+
+constexpr int DestinationPage = 2;
+constexpr int CopyPage = CopyPageIndex;
+constexpr int OptionsPage = 4;
+constexpr int FolderEdit = 113;
+constexpr int PageCancel = CopyPageCancel;
+constexpr int StatusText = CopyPageStatus;
+constexpr char Folder[] = "C:\\Copy Target\\Tarnwick";
+
+constexpr ButtonState Enabled = {true, true, true};
+constexpr ButtonState Disabled = {true, true, false};
+constexpr ButtonState Hidden = {true, false, false};
+
+#define START_WIZARD(program, sheet)                \
+  LaunchedProgram program;                          \
+  std::string startFailure;                         \
+  HWND sheet = StartWizard(program, &startFailure); \
+  ASSERT_NE(sheet, nullptr) << startFailure
+
+void ExpectCancelExitCode1(HWND sheet, const LaunchedProgram& program) {
+  DWORD exitCode = 0;
+  ASSERT_TRUE(CancelAndExit(sheet, program, &exitCode));
+  EXPECT_EQ(exitCode, 1u);
+}
+
+std::string EntryName(int i) { return GetPayloadEntry(i).fileName; }
+std::string InstalledPath(int i) { return std::string(Folder) + "\\" + EntryName(i); }
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// The index of the entry named name, or -1.
+int EntryIndex(const std::string& name) {
+  for (int i = 0; i < PayloadEntryCount; ++i)
+    if (name == GetPayloadEntry(i).fileName) return i;
+  return -1;
+}
+
+// The bar position the run reports while it writes entry i: the installed sizes before it, in
+// per cent of the whole, rounded down.
+int ExpectedPercent(int i) {
+  uint64_t before = 0, total = 0;
+  for (int j = 0; j < PayloadEntryCount; ++j) {
+    if (j < i) before += GetPayloadEntry(j).installedSize;
+    total += GetPayloadEntry(j).installedSize;
+  }
+  return int(before * 100 / total);
+}
+
+std::string Describe(ButtonState s) {
+  if (!s.exists) return "missing";
+  return std::string(s.visible ? "visible" : "hidden") + (s.enabled ? "+enabled" : "+disabled");
+}
+
+// The sheet's Back, Next, Finish and Cancel buttons and the page's Cancel button.
+void ExpectButtons(HWND sheet, HWND copyPage, ButtonState back, ButtonState next, ButtonState sheetCancel,
+                   ButtonState pageCancel) {
+  WaitForButtonState(sheet, SheetBack, back, 3000);
+  WaitForButtonState(sheet, SheetNext, next, 3000);
+  EXPECT_EQ(Describe(GetButtonState(sheet, SheetBack)), Describe(back)) << "Back";
+  EXPECT_EQ(Describe(GetButtonState(sheet, SheetNext)), Describe(next)) << "Next";
+  EXPECT_EQ(Describe(GetButtonState(sheet, SheetFinish)), Describe(Hidden)) << "Finish";
+  EXPECT_EQ(Describe(GetButtonState(sheet, SheetCancel)), Describe(sheetCancel)) << "the sheet's Cancel";
+  EXPECT_EQ(Describe(GetButtonState(copyPage, PageCancel)), Describe(pageCancel)) << "the page's Cancel";
+}
+
+// Entries [0, count) are installed with the product's bytes, the others are missing.
+void ExpectFirstEntriesInstalled(int count) {
+  for (int i = 0; i < PayloadEntryCount; ++i) {
+    std::optional<std::string> installed = ReadFileBytes(InstalledPath(i));
+    if (i >= count) {
+      EXPECT_FALSE(installed) << EntryName(i) << " written after the run stopped";
+      continue;
+    }
+    ASSERT_TRUE(installed) << EntryName(i) << " missing";
+    EXPECT_TRUE(*installed == ReadFileBytes(ProductFilePath(EntryName(i)))) << EntryName(i) << " differs";
+  }
+}
+
+// The number of entries, counted from the first, whose files exist in the folder.
+int InstalledEntryCount() {
+  int count = 0;
+  while (count < PayloadEntryCount && Exists(InstalledPath(count))) ++count;
+  return count;
+}
+
+// Walks to the destination page, types Folder and presses Next.
+void StartRunInto(HWND sheet) {
+  ASSERT_TRUE(WalkToPage(sheet, DestinationPage));
+  ASSERT_TRUE(SetControlText(CurrentPage(sheet), FolderEdit, Folder));
+  ASSERT_TRUE(ClickControl(sheet, SheetNext));
+}
+
+// The entry a caught run writes, and where the page stands.
+struct HeldRun {
+  CaughtRun caught;
+  int entry = -1;
+};
+
+// Presses Next on the destination page and holds the run still once it shows a file.
+void CatchRunAfterNext(HWND sheet, const LaunchedProgram& program, SuspendedThreads& held, HeldRun* run) {
+  std::vector<DWORD> knownThreads = ProcessThreadIds(program.processId);
+  ASSERT_FALSE(knownThreads.empty());
+  StartRunInto(sheet);
+  std::string failure;
+  // Caught with about a third of the bar filled, so that entries remain on either side.
+  ASSERT_TRUE(CatchRun(sheet, program.processId, knownThreads, 30, held, &run->caught, &failure)) << failure;
+  run->entry = EntryIndex(run->caught.status.substr(9));
+  ASSERT_GE(run->entry, 0) << run->caught.status;
+}
+
+// Presses the page's Cancel button on a caught run and lets the run go on; waits until it has
+// stopped. Expects the stop-requested state while the run is held.
+void CancelCaughtRun(HWND sheet, SuspendedThreads& held, const CaughtRun& caught) {
+  ASSERT_TRUE(ClickControl(caught.copyPage, PageCancel));
+  ASSERT_TRUE(WaitForButtonState(caught.copyPage, PageCancel, Disabled)) << "the page's Cancel stays enabled";
+  {
+    SCOPED_TRACE("stop requested");
+    ExpectButtons(sheet, caught.copyPage, Disabled, Disabled, Enabled, Disabled);
+  }
+  held.Resume();
+  ASSERT_TRUE(WaitForButtonState(sheet, SheetBack, Enabled, StartWaitMs)) << "the run did not stop";
+}
+
+// After a stopped run: 0 with "Copy Canceled", only Back, the sheet's Cancel enabled, and the
+// files of the entries up to the one being written when Cancel was pressed (or the next one,
+// when the run had already passed its test before that entry).
+void ExpectStopped(HWND sheet, const HeldRun& run) {
+  const CaughtRun& caught = run.caught;
+  Sleep(300);  // a late message of the run would show by now
+  EXPECT_EQ(CurrentPageIndex(sheet), CopyPage);
+  EXPECT_EQ(ControlText(caught.copyPage, StatusText), "Copy Canceled");
+  EXPECT_EQ(ProgressPosition(caught.copyPage), 0);
+  ExpectButtons(sheet, caught.copyPage, Enabled, Disabled, Enabled, Disabled);
+  int installed = InstalledEntryCount();
+  EXPECT_GE(installed, run.entry + 1) << "the current file was finished";
+  EXPECT_LE(installed, run.entry + 2) << "the run went on after Cancel";
+  EXPECT_LT(installed, PayloadEntryCount);
+  ExpectFirstEntriesInstalled(installed);
+}
+
+// ---- A complete run ----
+
+TEST(CopyPage, CompletedRunInstallsEveryFileAndMovesOnToTheOptionsPage) {
+  START_WIZARD(program, sheet);
+  StartRunInto(sheet);
+
+  // The page as the run goes: the bar never falls, the status names catalogue files.
+  HWND copyPage = nullptr;
+  std::vector<int> positions;
+  std::vector<std::string> texts;
+  for (DWORD start = GetTickCount(); GetTickCount() - start < StartWaitMs && CurrentPageIndex(sheet) != OptionsPage;) {
+    if (!copyPage) copyPage = PageWindow(sheet, CopyPage);
+    if (!copyPage) continue;
+    int position = ProgressPosition(copyPage);
+    std::string text = ControlText(copyPage, StatusText);
+    if (positions.empty() || position != positions.back() || text != texts.back()) {
+      positions.push_back(position);
+      texts.push_back(text);
+    }
+  }
+  ASSERT_TRUE(WaitForPage(sheet, OptionsPage, StartWaitMs)) << "the wizard did not move on by itself";
+  ASSERT_NE(copyPage, nullptr);
+  for (size_t i = 1; i < positions.size(); ++i) EXPECT_GE(positions[i], positions[i - 1]) << "the bar fell";
+  for (const std::string& text : texts) {
+    if (text.empty() || text == "Updating Registry") continue;
+    ASSERT_EQ(text.rfind("Copying: ", 0), 0u) << text;
+    EXPECT_GE(EntryIndex(text.substr(9)), 0) << text;
+  }
+  // The page keeps what the run sent last.
+  EXPECT_EQ(ControlText(copyPage, StatusText), "Updating Registry");
+  EXPECT_EQ(ProgressPosition(copyPage), 100);
+  EXPECT_EQ(Describe(GetButtonState(sheet, SheetCancel)), Describe(Enabled)) << "enabled on leaving the copy page";
+
+  EXPECT_EQ(FolderFileNames(Folder).size(), size_t(PayloadEntryCount));
+  ExpectFirstEntriesInstalled(PayloadEntryCount);
+  ExpectCancelExitCode1(sheet, program);
+}
+
+TEST(CopyPage, BackFromTheOptionsPageRunsAgainFromTheFirstFile) {
+  START_WIZARD(program, sheet);
+  StartRunInto(sheet);
+  ASSERT_TRUE(WaitForPage(sheet, OptionsPage, StartWaitMs));
+  // Traces that only a new run from the first file to the last removes.
+  ASSERT_TRUE(DeleteFileA(InstalledPath(0).c_str()));
+  ASSERT_TRUE(WriteFileBytes(InstalledPath(150), "not the product file"));
+  ASSERT_TRUE(DeleteFileA(InstalledPath(PayloadEntryCount - 1).c_str()));
+
+  ASSERT_TRUE(ClickControl(sheet, SheetBack));
+  ASSERT_TRUE(WaitForPage(sheet, CopyPage, StartWaitMs));
+  ASSERT_TRUE(WaitForPage(sheet, OptionsPage, StartWaitMs)) << "the second run did not complete";
+  ExpectFirstEntriesInstalled(PayloadEntryCount);
+  ExpectCancelExitCode1(sheet, program);
+}
+
+// ---- Cancel ----
+
+TEST(CopyPage, CancelStopsAfterTheCurrentFileAndBackLeadsToANewRun) {
+  START_WIZARD(program, sheet);
+  SuspendedThreads held;
+  HeldRun run;
+  CatchRunAfterNext(sheet, program, held, &run);
+  if (HasFatalFailure()) return;
+  const CaughtRun& caught = run.caught;
+
+  // Running: no navigation, the sheet's Cancel disabled, the page's own enabled; the bar shows
+  // the share of the entries before the current one.
+  {
+    SCOPED_TRACE("running");
+    EXPECT_EQ(CurrentPageIndex(sheet), CopyPage);
+    ExpectButtons(sheet, caught.copyPage, Disabled, Disabled, Disabled, Enabled);
+    EXPECT_EQ(caught.position, ExpectedPercent(run.entry)) << EntryName(run.entry);
+  }
+  // The page during a run, for a look: banner, title, status text and bar.
+  Sleep(300);
+  ASSERT_TRUE(SaveScreenshot(sheet, "T:\\copy-page-running.bmp"));
+  Picture picture;
+  ASSERT_TRUE(picture.Load("T:\\copy-page-running.bmp"));
+  int yellow = 0;
+  for (int y = 0; y < picture.height; ++y)
+    for (int x = 0; x < picture.width / 3; ++x) yellow += picture.Is(x, y, 255, 255, 0);
+  EXPECT_GT(yellow, 500) << "no banner";
+
+  CancelCaughtRun(sheet, held, caught);
+  if (HasFatalFailure()) return;
+  ExpectStopped(sheet, run);
+
+  // Back: the destination page with the folder; Next: a new run from the first file.
+  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetBack, DestinationPage));
+  EXPECT_EQ(ControlText(CurrentPage(sheet), FolderEdit), Folder);
+  ASSERT_TRUE(DeleteFileA(InstalledPath(0).c_str()));
+  ASSERT_TRUE(ClickControl(sheet, SheetNext));
+  ASSERT_TRUE(WaitForPage(sheet, OptionsPage, StartWaitMs)) << "the new run did not complete";
+  ExpectFirstEntriesInstalled(PayloadEntryCount);
+  ExpectCancelExitCode1(sheet, program);
+}
+
+TEST(CopyPage, StoppedRunLeavesWithCancelAndExit) {
+  START_WIZARD(program, sheet);
+  SuspendedThreads held;
+  HeldRun run;
+  CatchRunAfterNext(sheet, program, held, &run);
+  if (HasFatalFailure()) return;
+  const CaughtRun& caught = run.caught;
+  CancelCaughtRun(sheet, held, caught);
+  if (HasFatalFailure()) return;
+  ExpectStopped(sheet, run);
+  int installed = InstalledEntryCount();
+  ExpectCancelExitCode1(sheet, program);
+  EXPECT_EQ(InstalledEntryCount(), installed) << "nothing more was written on the way out";
+}
+
+// ---- The running product ----
+
+// Waits until path exists and returns the tick count when it was first seen (0: never).
+DWORD WaitForFile(const std::string& path, DWORD timeoutMs) {
+  for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(10))
+    if (Exists(path)) return GetTickCount();
+  return 0;
+}
+
+TEST(CopyPage, RunningProductIsAskedToCloseAndTheRunStartsThreeSecondsLater) {
+  StandInWindow product("TWMainClass", "Tarnwick");
+  ASSERT_NE(product.window(), nullptr);
+  START_WIZARD(program, sheet);
+  StartRunInto(sheet);
+  DWORD firstFile = WaitForFile(InstalledPath(0), StartWaitMs);
+  ASSERT_NE(firstFile, 0u) << "the run did not start";
+  ASSERT_EQ(product.closeRequests(), 1);
+  EXPECT_GE(firstFile - product.firstCloseTick(), 2900u) << "the run waits 3 seconds after the request";
+  ASSERT_TRUE(WaitForPage(sheet, OptionsPage, StartWaitMs));
+
+  // Every activation of the copy page asks again and waits again.
+  ASSERT_TRUE(DeleteFileA(InstalledPath(0).c_str()));
+  ASSERT_TRUE(ClickControl(sheet, SheetBack));
+  DWORD asked = 0;
+  for (DWORD start = GetTickCount(); GetTickCount() - start < StartWaitMs && !asked; Sleep(10))
+    if (product.closeRequests() == 2) asked = GetTickCount();
+  ASSERT_NE(asked, 0u) << "the second run did not ask the product to close";
+  firstFile = WaitForFile(InstalledPath(0), StartWaitMs);
+  ASSERT_NE(firstFile, 0u);
+  EXPECT_GE(firstFile - asked, 2850u);
+  ASSERT_TRUE(WaitForPage(sheet, OptionsPage, StartWaitMs));
+  ExpectCancelExitCode1(sheet, program);
+}
+
+}  // namespace
