@@ -365,7 +365,7 @@ TEST(WizardPages, OptionsShowTheBoxesAsTheUserLeftThem) {
   ASSERT_EQ(CheckState(page, 122), BST_UNCHECKED);
 
   // Back goes to the copy page, which comes back here after its run.
-  ASSERT_TRUE(ClickControl(sheet, SheetBack, StartWaitMs));
+  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetBack, 3));
   ASSERT_TRUE(WaitForPage(sheet, 4, StartWaitMs));
   WaitUntilIdle(program);
   EXPECT_EQ(CurrentPageIndex(sheet), 4);
