@@ -1,0 +1,467 @@
+// Raw DEFLATE decoder (RFC 1951): the entry, the three block types and the decoding loop.
+//
+// Bit access. Bits are consumed from bit 0 of bitBuffer; bitCount counts the valid ones.
+// Bits above bitCount are either zero or the input bytes that follow, in place, so OR-ing those
+// bytes in again changes nothing: this lets the decoding loop refill with one unaligned load of
+// a whole word. Past the end of the input a lookup may be given spare bytes (the last byte
+// again); a code or field that ends in a spare byte fails the decode (InputOverrun), before
+// any output of it is stored. The input is never read past InflateStream.input + inputLength.
+//
+// Output. Every byte is stored into the window; a window that fills is written whole at once
+// (FlushWindow), before anything else happens, and the end of the stream writes the rest. The
+// write sequence is therefore fixed by the output alone: pieces of 32768 bytes at offsets
+// 0, 32768, ..., then one piece of the remaining 0 to 32767 bytes.
+#include <cstdlib>
+#include <cstring>
+
+#include "inflate/inflate_internal.h"
+
+InflateContext InflateStream;
+
+#if INFLATE_COLLECT_STATS
+InflateStatistics InflateStats;
+#endif
+
+namespace {
+
+void CountBlock([[maybe_unused]] unsigned type) {
+#if INFLATE_COLLECT_STATS
+  if (type == 0) ++InflateStats.storedBlocks;
+  if (type == 1) ++InflateStats.fixedBlocks;
+  if (type == 2) ++InflateStats.dynamicBlocks;
+#endif
+}
+
+void CountDistance([[maybe_unused]] uint32_t distance) {
+#if INFLATE_COLLECT_STATS
+  if (distance > InflateStats.maxDistance) InflateStats.maxDistance = distance;
+#endif
+}
+
+// A code set without codes builds no table; decoding through it uses this one, which fails.
+constexpr HuffEntry noCodes[1] = {{OpInvalid, 0, 0}};
+
+// The decoding loop refills only while this many input bytes remain: one refill per symbol
+// on the host (at most 7 bytes taken, 8 loaded), three on the 32-bit target (3 and 4).
+constexpr ptrdiff_t FastInputMargin = 16;
+
+BitBuffer LoadWord(const uint8_t* p) {
+  BitBuffer word;
+  std::memcpy(&word, p, sizeof word);  // little-endian targets only (x86 host and Windows)
+  return word;
+}
+
+// Stores one output byte; a full window is written at once.
+int PutByte(InflateState& s, uint8_t byte) {
+  s.window[s.windowPos++] = byte;
+  if (s.windowPos < WindowSize) return 1;
+  s.windowPos = 0;
+  return FlushWindow(s, WindowSize);
+}
+
+// Copies length bytes from distance bytes back (distance checked against the output), writing
+// the window each time it fills. Overlapping runs repeat, as RFC 1951 defines.
+int CopyMatch(InflateState& s, uint32_t distance, uint32_t length) {
+  while (length > 0) {
+    uint8_t* out = s.window + s.windowPos;
+    const uint8_t* from = out - distance;
+    uint32_t chunk = WindowSize - s.windowPos;
+    if (chunk > length) chunk = length;
+    if (distance >= chunk) {
+      std::memcpy(out, from, chunk);
+    } else {
+      for (uint32_t i = 0; i < chunk; ++i) out[i] = from[i];
+    }
+    s.windowPos += chunk;
+    length -= chunk;
+    if (s.windowPos == WindowSize) {
+      s.windowPos = 0;
+      if (!FlushWindow(s, WindowSize)) return 0;
+    }
+  }
+  return 1;
+}
+
+// Decodes one symbol with the record's bit discipline (need, take, drop). An invalid entry is
+// returned before its bits are dropped.
+HuffEntry DecodeSymbol(InflateState& s, const HuffEntry* table, unsigned width) {
+  NeedBits(s, width);
+  HuffEntry entry = table[TakeBits(s, width)];
+  if (entry.op > OpLinkBase && entry.op != OpInvalid) {
+    DropBits(s, entry.bits);
+    const unsigned subBits = entry.op - OpLinkBase;
+    NeedBits(s, subBits);
+    entry = table[entry.value + TakeBits(s, subBits)];
+  }
+  if (entry.op != OpInvalid) DropBits(s, entry.bits);
+  return entry;
+}
+
+// One literal, match or end of block, decoded through the record with every check: used near
+// the end of the input and of the window. Returns 0 after a literal or match, 1 on failure,
+// 2 at the end of the block.
+int InflateOneSymbol(InflateState& s, const HuffEntry* literalTable, const HuffEntry* distanceTable,
+                     unsigned literalBits, unsigned distanceBits) {
+  HuffEntry entry = DecodeSymbol(s, literalTable, literalBits);
+  if (entry.op == OpInvalid) return 1;
+  if (entry.op == OpLiteral) {
+    if (InputOverrun(s)) return 1;
+    return PutByte(s, static_cast<uint8_t>(entry.value)) ? 0 : 1;
+  }
+  if (entry.op == OpEndOfBlock) return InputOverrun(s) ? 1 : 2;
+
+  NeedBits(s, entry.op);
+  const uint32_t length = entry.value + TakeBits(s, entry.op);
+  DropBits(s, entry.op);
+  entry = DecodeSymbol(s, distanceTable, distanceBits);
+  if (entry.op == OpInvalid) return 1;
+  NeedBits(s, entry.op);
+  const uint32_t distance = entry.value + TakeBits(s, entry.op);
+  DropBits(s, entry.op);
+  if (InputOverrun(s)) return 1;
+  CountDistance(distance);
+  if (distance > static_cast<uint32_t>(s.window + s.windowPos - s.historyStart)) return 1;
+  return CopyMatch(s, distance, length) ? 0 : 1;
+}
+
+// Reads the nl + nd code lengths of a dynamic block through the code-length table (one level:
+// its codes are at most 7 bits). Returns 0 or 1.
+int ReadCodeLengths(InflateState& s, const HuffEntry* table, unsigned width, uint8_t* lengths, unsigned total) {
+  if (table == nullptr) return 1;
+  unsigned previous = 0;
+  for (unsigned i = 0; i < total;) {
+    NeedBits(s, width);
+    const HuffEntry entry = table[TakeBits(s, width)];
+    if (entry.op == OpInvalid) return 1;
+    DropBits(s, entry.bits);
+    const unsigned symbol = entry.value;
+    if (symbol < 16) {
+      if (InputOverrun(s)) return 1;
+      lengths[i++] = static_cast<uint8_t>(symbol);
+      previous = symbol;
+      continue;
+    }
+    // 16: 3 to 6 copies of the previous length (0 before any); 17: 3 to 10 zeros; 18: 11 to 138.
+    const unsigned extraBits = symbol == 16 ? 2 : symbol == 17 ? 3 : 7;
+    NeedBits(s, extraBits);
+    unsigned repeat = (symbol == 18 ? 11 : 3) + TakeBits(s, extraBits);
+    DropBits(s, extraBits);
+    if (InputOverrun(s) || i + repeat > total) return 1;
+    if (symbol != 16) previous = 0;
+    for (; repeat > 0; --repeat) lengths[i++] = static_cast<uint8_t>(previous);
+  }
+  return 0;
+}
+
+}  // namespace
+
+void NextInputByte(InflateState& s) {
+  if (InflateStream.consumed < InflateStream.inputLength) {
+    s.inputByte = *InflateStream.input++;
+    ++InflateStream.consumed;
+  } else {
+    ++s.spareBytes;
+  }
+}
+
+int FlushWindow(InflateState& s, uint32_t count) {
+  if (!WriteAt(s.window, s.outputOffset, count)) return 0;
+  InflateStream.outputCrc = Crc32Update(InflateStream.outputCrc, s.window, count);
+  InflateStream.outputSize += count;
+  s.outputOffset += count;
+  if (count == WindowSize) {
+    std::memcpy(s.buffer, s.window, WindowSize);
+    s.historyStart = s.buffer;
+  }
+  return 1;
+}
+
+int InflateEntry() {
+  InflateStream.outputCrc = 0;
+  InflateStream.outputSize = 0;
+  InflateState* s = static_cast<InflateState*>(std::malloc(sizeof(InflateState)));
+  if (s == nullptr) return 0;
+  s->windowPos = 0;
+  s->bitBuffer = 0;
+  s->bitCount = 0;
+  s->inputByte = 0;
+  s->outputOffset = 0;
+  s->spareBytes = 0;
+  const int32_t available = InflateStream.inputLength - InflateStream.consumed;
+  s->inputEnd = InflateStream.input + (available > 0 ? available : 0);
+  s->window = s->buffer + WindowSize;
+  s->historyStart = s->window;
+
+  int finalBlock = 0;
+  int result;
+  do {
+    result = InflateBlock(*s, &finalBlock);
+  } while (result == 0 && !finalBlock);
+  if (result == 0 && !FlushWindow(*s, s->windowPos)) result = 1;
+
+  // Whole bytes read ahead into the bit buffer go back: consumed ends at the byte that holds
+  // the last bit used.
+  if (!InputOverrun(*s)) {
+    const uint32_t unused = (s->bitCount - 8 * s->spareBytes) / 8;
+    InflateStream.input -= unused;
+    InflateStream.consumed -= static_cast<int32_t>(unused);
+  }
+  std::free(s);
+  return result == 0 ? 1 : 0;
+}
+
+int InflateBlock(InflateState& s, int* finalBlock) {
+  NeedBits(s, 1);
+  *finalBlock = static_cast<int>(TakeBits(s, 1));
+  DropBits(s, 1);
+  NeedBits(s, 2);
+  const unsigned type = TakeBits(s, 2);
+  DropBits(s, 2);
+  if (InputOverrun(s)) return 1;
+  CountBlock(type);
+  switch (type) {
+    case 0: return InflateStored(s);
+    case 1: return InflateFixed(s);
+    case 2: return InflateDynamic(s);
+    default: return 2;
+  }
+}
+
+int InflateStored(InflateState& s) {
+  // LEN and NLEN start at a byte boundary: the bits left in the current byte are dropped.
+  DropBits(s, s.bitCount % 8);
+  NeedBits(s, 16);
+  uint32_t length = TakeBits(s, 16);
+  DropBits(s, 16);
+  NeedBits(s, 16);
+  if (length != (~TakeBits(s, 16) & 0xFFFFu)) return 1;
+  DropBits(s, 16);
+  if (InputOverrun(s)) return 1;
+
+  // Whole bytes already in the bit buffer come first.
+  for (; length > 0 && s.bitCount > 0; --length) {
+    const uint8_t byte = static_cast<uint8_t>(TakeBits(s, 8));
+    DropBits(s, 8);
+    if (InputOverrun(s) || !PutByte(s, byte)) return 1;
+  }
+  if (length == 0) return 0;
+  // The bit buffer is empty; what it held above bitCount is the input copied below.
+  s.bitBuffer = 0;
+  while (length > 0) {
+    const uint32_t available = static_cast<uint32_t>(s.inputEnd - InflateStream.input);
+    if (available == 0) return 1;  // truncated: every byte present has been stored
+    uint32_t chunk = WindowSize - s.windowPos;
+    if (chunk > length) chunk = length;
+    if (chunk > available) chunk = available;
+    std::memcpy(s.window + s.windowPos, InflateStream.input, chunk);
+    InflateStream.input += chunk;
+    InflateStream.consumed += static_cast<int32_t>(chunk);
+    s.windowPos += chunk;
+    length -= chunk;
+    if (s.windowPos == WindowSize) {
+      s.windowPos = 0;
+      if (!FlushWindow(s, WindowSize)) return 1;
+    }
+  }
+  return 0;
+}
+
+int InflateFixed(InflateState& s) {
+  // The fixed tables never change: built at the first fixed block and kept for the process.
+  static HuffEntry* literalTable = nullptr;
+  static HuffEntry* distanceTable = nullptr;
+  static unsigned literalBits = literalLookupBits, distanceBits = 5;
+  if (literalTable == nullptr) {
+    uint8_t lengths[288];
+    for (unsigned i = 0; i < 288; ++i) lengths[i] = i < 144 ? 8 : i < 256 ? 9 : i < 280 ? 7 : 8;
+    HuffEntry* literals = nullptr;
+    HuffEntry* distances = nullptr;
+    unsigned lBits = literalLookupBits, dBits = 5;
+    const int literalResult = BuildHuffTable(lengths, 288, 257, lengthBase, lengthExtra, &literals, &lBits);
+    for (unsigned i = 0; i < 30; ++i) lengths[i] = 5;
+    // 30 codes of 5 bits leave two codes unused: the set is incomplete (1), which is accepted.
+    const int distanceResult = BuildHuffTable(lengths, 30, 0, distanceBase, distanceExtra, &distances, &dBits);
+    if (literalResult != 0 || distanceResult > 1) {
+      FreeHuffTables(literals);
+      FreeHuffTables(distances);
+      return literalResult != 0 ? literalResult : distanceResult;
+    }
+    literalTable = literals;
+    distanceTable = distances;
+    literalBits = lBits;
+    distanceBits = dBits;
+  }
+  return InflateCodes(s, literalTable, distanceTable, literalBits, distanceBits) ? 1 : 0;
+}
+
+int InflateDynamic(InflateState& s) {
+  NeedBits(s, 5);
+  const unsigned nl = 257 + TakeBits(s, 5);
+  DropBits(s, 5);
+  NeedBits(s, 5);
+  const unsigned nd = 1 + TakeBits(s, 5);
+  DropBits(s, 5);
+  NeedBits(s, 4);
+  const unsigned nb = 4 + TakeBits(s, 4);
+  DropBits(s, 4);
+  if (nl > 286 || nd > 30) return 1;
+
+  // One array serves the three code sets: 19 code-length lengths first, then nl + nd lengths.
+  uint8_t lengths[316];
+  for (unsigned j = 0; j < 19; ++j) {
+    unsigned length = 0;
+    if (j < nb) {
+      NeedBits(s, 3);
+      length = TakeBits(s, 3);
+      DropBits(s, 3);
+    }
+    lengths[codeLengthOrder[j]] = static_cast<uint8_t>(length);
+  }
+  if (InputOverrun(s)) return 1;
+  HuffEntry* lengthTable = nullptr;
+  unsigned lengthBits = 7;
+  int result = BuildHuffTable(lengths, 19, 19, nullptr, nullptr, &lengthTable, &lengthBits);
+  if (result == 0) result = ReadCodeLengths(s, lengthTable, lengthBits, lengths, nl + nd);
+  FreeHuffTables(lengthTable);
+  if (result != 0) return result;
+
+  HuffEntry* literalTable = nullptr;
+  unsigned literalBits = literalLookupBits;
+  result = BuildHuffTable(lengths, nl, 257, lengthBase, lengthExtra, &literalTable, &literalBits);
+  if (result != 0) {
+    FreeHuffTables(literalTable);
+    return result;
+  }
+  HuffEntry* distanceTable = nullptr;
+  unsigned distanceBits = distanceLookupBits;
+  result = BuildHuffTable(lengths + nl, nd, 0, distanceBase, distanceExtra, &distanceTable, &distanceBits);
+  if (result == 0) result = InflateCodes(s, literalTable, distanceTable, literalBits, distanceBits) ? 1 : 0;
+  FreeHuffTables(distanceTable);
+  FreeHuffTables(literalTable);
+  return result;
+}
+
+// The decoding loop. While at least FastInputMargin input bytes remain and a whole match fits
+// before the end of the window, it works on local copies of the bit buffer, the input and the
+// window position, refills a word at a time and copies matches word by word; otherwise it
+// decodes one symbol at a time through the record (InflateOneSymbol). One long function: the
+// locals must stay in registers.
+int InflateCodes(InflateState& s, const HuffEntry* literalTable, const HuffEntry* distanceTable,
+                 unsigned literalBits, unsigned distanceBits) {
+  if (literalTable == nullptr) literalTable = noCodes, literalBits = 0;
+  if (distanceTable == nullptr) distanceTable = noCodes, distanceBits = 0;
+  const BitBuffer literalMask = maskBits[literalBits];
+  const BitBuffer distanceMask = maskBits[distanceBits];
+  uint8_t* const outFastEnd = s.window + WindowSize - MaxMatchLength;
+
+  for (;;) {
+    const uint8_t* in = InflateStream.input;
+    const uint8_t* const inEnd = s.inputEnd;
+    BitBuffer bits = s.bitBuffer;
+    unsigned count = s.bitCount;
+    uint8_t* out = s.window + s.windowPos;
+    const uint8_t* const historyStart = s.historyStart;
+    constexpr int Running = -1;
+    int outcome = Running;
+
+    while (inEnd - in >= FastInputMargin && out < outFastEnd) {
+      // Refill: whole bytes up to BitBufferBits - 8 .. BitBufferBits - 1 valid bits.
+      bits |= LoadWord(in) << count;
+      in += (BitBufferBits - 1 - count) >> 3;
+      count |= BitBufferBits - 8;
+
+      HuffEntry entry = literalTable[bits & literalMask];
+      if (entry.op > OpLinkBase) {
+        if (entry.op == OpInvalid) {
+          outcome = 1;
+          break;
+        }
+        bits >>= entry.bits;
+        count -= entry.bits;
+        entry = literalTable[entry.value + (bits & maskBits[entry.op - OpLinkBase])];
+      }
+      if (entry.op == OpLiteral) {
+        bits >>= entry.bits;
+        count -= entry.bits;
+        *out++ = static_cast<uint8_t>(entry.value);
+        continue;
+      }
+      if (entry.op == OpEndOfBlock) {
+        bits >>= entry.bits;
+        count -= entry.bits;
+        outcome = 0;
+        break;
+      }
+      if (entry.op == OpInvalid) {
+        outcome = 1;
+        break;
+      }
+      bits >>= entry.bits;
+      count -= entry.bits;
+      const uint32_t length = entry.value + static_cast<uint32_t>(bits & maskBits[entry.op]);
+      bits >>= entry.op;
+      count -= entry.op;
+
+      // 64 bits: at least 56 after the refill, at most 20 used for the length, 28 below.
+      if constexpr (BitBufferBits < 64) {
+        bits |= LoadWord(in) << count;
+        in += (BitBufferBits - 1 - count) >> 3;
+        count |= BitBufferBits - 8;
+      }
+      entry = distanceTable[bits & distanceMask];
+      if (entry.op > OpLinkBase && entry.op != OpInvalid) {
+        bits >>= entry.bits;
+        count -= entry.bits;
+        entry = distanceTable[entry.value + (bits & maskBits[entry.op - OpLinkBase])];
+      }
+      if (entry.op == OpInvalid) {
+        outcome = 1;
+        break;
+      }
+      bits >>= entry.bits;
+      count -= entry.bits;
+      if constexpr (BitBufferBits < 64) {
+        bits |= LoadWord(in) << count;
+        in += (BitBufferBits - 1 - count) >> 3;
+        count |= BitBufferBits - 8;
+      }
+      const uint32_t distance = entry.value + static_cast<uint32_t>(bits & maskBits[entry.op]);
+      bits >>= entry.op;
+      count -= entry.op;
+      CountDistance(distance);
+      if (distance > static_cast<uint32_t>(out - historyStart)) {
+        outcome = 1;
+        break;
+      }
+
+      // The whole match fits before the end of the window; word copies may run up to 7 bytes
+      // past it, into bytes that are written later or into the spare bytes after the window.
+      const uint8_t* from = out - distance;
+      uint8_t* const end = out + length;
+      if (distance >= 8) {
+        do {
+          std::memcpy(out, from, 8);
+          out += 8;
+          from += 8;
+        } while (out < end);
+      } else if (distance == 1) {
+        std::memset(out, *from, length);
+      } else {
+        do *out++ = *from++;
+        while (out < end);
+      }
+      out = end;
+    }
+
+    InflateStream.consumed += static_cast<int32_t>(in - InflateStream.input);
+    InflateStream.input = in;
+    s.bitBuffer = bits;
+    s.bitCount = count;
+    s.windowPos = static_cast<uint32_t>(out - s.window);
+    if (outcome != Running) return outcome;
+
+    const int result = InflateOneSymbol(s, literalTable, distanceTable, literalBits, distanceBits);
+    if (result == 1) return 1;
+    if (result == 2) return 0;
+  }
+}

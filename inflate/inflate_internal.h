@@ -1,0 +1,125 @@
+// The decoder's working record, table entries, constant tables and block routines, shared by
+// inflate.cpp (the block routines) and inflate_tables.cpp (the tables and their builder).
+// Not part of the decoder's interface.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "inflate/inflate.h"
+
+// The largest DEFLATE distance, the size of the sliding window and of every full write.
+constexpr uint32_t WindowSize = 32768;
+// The longest match of RFC 1951.
+constexpr uint32_t MaxMatchLength = 258;
+// Bytes after the window that a word-wise match copy may overwrite (it rounds up to 8 bytes).
+constexpr uint32_t CopySlack = 64;
+
+// The bit buffer is one machine word: 64 bits on the host, 32 bits in setup.exe.
+using BitBuffer = uintptr_t;
+constexpr unsigned BitBufferBits = sizeof(BitBuffer) * 8;
+
+// One entry of a decoding table (4 bytes).
+//   op 16       literal; value is the byte
+//   op 15       end of block
+//   op 0 to 13  length or distance base in value, followed by op extra bits
+//   op 17 to 32 link: the sub-table of 2^(op - 16) entries begins value entries after the
+//               first-level table; bits is the first-level width
+//   op 99       invalid code
+// bits is the number of stream bits that the entry accounts for at its own level.
+struct HuffEntry {
+  uint8_t op;
+  uint8_t bits;
+  uint16_t value;
+};
+static_assert(sizeof(HuffEntry) == 4);
+
+constexpr uint8_t OpLiteral = 16;
+constexpr uint8_t OpEndOfBlock = 15;
+constexpr uint8_t OpLinkBase = 16;
+constexpr uint8_t OpInvalid = 99;
+
+// RFC 1951 section 3.2.5 and 3.2.7 tables (inflate_tables.cpp).
+extern const uint16_t maskBits[17];          // entry i is 2^i - 1
+extern const uint8_t codeLengthOrder[19];    // order of the code-length code lengths
+extern const uint16_t lengthBase[31];        // literal/length symbols 257 to 287
+extern const uint16_t lengthExtra[31];       // 286 and 287: 99, so they decode as invalid
+extern const uint16_t distanceBase[30];      // distance symbols 0 to 29
+extern const uint16_t distanceExtra[30];
+
+// Requested first-level widths of a dynamic block's tables. Wider than the classic 9 and 6:
+// one table access then decodes nearly every code, and the tables still fit the L1 cache.
+constexpr unsigned literalLookupBits = 10;
+constexpr unsigned distanceLookupBits = 8;
+
+// The working record of one InflateEntry call, one heap allocation.
+// buffer holds the previous 32768 output bytes (the history, valid from historyStart on)
+// followed by the window, the 32768 bytes of output not yet written, and CopySlack spare bytes.
+// When the window fills it is written and moved into the history, so every back-reference
+// reads a contiguous run ending before the window position.
+struct InflateState {
+  uint32_t windowPos;     // index of the next free byte in window, 0 to 32768
+  BitBuffer bitBuffer;    // bits read and not yet used; the next stream bit is bit 0
+  uint32_t bitCount;      // valid bits in bitBuffer; bits above them are zero or later input
+  uint16_t inputByte;     // the byte NextInputByte read last (repeated past the end)
+  uint32_t outputOffset;  // file offset of the next window write
+  uint32_t spareBytes;    // bytes supplied past the end of the input; never more than one word
+  const uint8_t* inputEnd;     // InflateStream.input + inputLength at the start
+  const uint8_t* historyStart; // the first output byte; a reference before it fails
+  uint8_t* window;             // buffer + WindowSize
+  alignas(64) uint8_t buffer[2 * WindowSize + CopySlack];
+};
+
+// Reads the next input byte into s.inputByte and advances InflateStream.input and consumed.
+// Past the end it changes neither and counts a spare byte; s.inputByte keeps the last byte.
+void NextInputByte(InflateState& s);
+
+// True when the stream has used bits that the input does not hold (spare bytes consumed).
+inline bool InputOverrun(const InflateState& s) { return s.bitCount < 8 * s.spareBytes; }
+
+// Bit access on the record: need n bits (n at most 16), take them, drop them.
+inline void NeedBits(InflateState& s, unsigned n) {
+  while (s.bitCount < n) {
+    NextInputByte(s);
+    s.bitBuffer |= static_cast<BitBuffer>(s.inputByte) << s.bitCount;
+    s.bitCount += 8;
+  }
+}
+inline unsigned TakeBits(const InflateState& s, unsigned n) {
+  return static_cast<unsigned>(s.bitBuffer & maskBits[n]);
+}
+inline void DropBits(InflateState& s, unsigned n) {
+  s.bitBuffer >>= n;
+  s.bitCount -= n;
+}
+
+// Writes the first count bytes of the window at outputOffset, adds count to outputOffset and
+// folds the bytes into InflateStream.outputCrc and outputSize. A full window (count 32768)
+// then moves into the history. Returns 1, or 0 when the positioning or write failed.
+int FlushWindow(InflateState& s, uint32_t count);
+
+// Builds the decoding table of a code set. lengths holds n code lengths (0 to 15, 0 for an
+// unused symbol). Symbols below s are simple: op 16 and value the symbol for those below 256,
+// op 15 for symbol 256. Symbols from s on take op from extra and value from base at index
+// symbol - s. lookupBits is the requested first-level width on entry, raised to the shortest
+// and lowered to the longest code length, and the width used on return.
+// Returns 0 with *table set (or with no table, *table null and width 0, when every length
+// is 0); 1 for an incomplete set, whose table is built and must be released, unless its only
+// code has length 1 (then 0); 2 for an over-subscribed set (no table); 3 when memory ran out.
+// The unused codes of an incomplete set decode as invalid (op 99).
+int BuildHuffTable(const uint8_t* lengths, unsigned n, unsigned s, const uint16_t* base,
+                   const uint16_t* extra, HuffEntry** table, unsigned* lookupBits);
+
+// Releases a table made by BuildHuffTable; a null table does nothing.
+void FreeHuffTables(HuffEntry* table);
+
+// Block routines: each returns 0 when the block ended, or an error code (1 malformed,
+// truncated or a failed write, 2 block type 3 or an over-subscribed code set, 3 no memory).
+int InflateBlock(InflateState& s, int* finalBlock);
+int InflateStored(InflateState& s);
+int InflateFixed(InflateState& s);
+int InflateDynamic(InflateState& s);
+// Decodes literals and matches with the two tables until the end-of-block code: 0 then, 1 on
+// an invalid code, a table with no codes, a reference before the first output byte, input
+// exhausted or a failed write. A null table stands for a code set without codes.
+int InflateCodes(InflateState& s, const HuffEntry* literalTable, const HuffEntry* distanceTable,
+                 unsigned literalBits, unsigned distanceBits);

@@ -1,0 +1,166 @@
+// The decoder's constant tables (RFC 1951 sections 3.2.5 and 3.2.7).
+#include <cstdlib>
+
+#include "inflate/inflate_internal.h"
+
+// Entry i is 2^i - 1: the mask that takes i bits from the bit buffer.
+constexpr uint16_t maskBits[17] = {0x0000, 0x0001, 0x0003, 0x0007, 0x000F, 0x001F,
+                                   0x003F, 0x007F, 0x00FF, 0x01FF, 0x03FF, 0x07FF,
+                                   0x0FFF, 0x1FFF, 0x3FFF, 0x7FFF, 0xFFFF};
+
+// Order in which a dynamic block lists the code lengths of the code-length alphabet.
+constexpr uint8_t codeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+
+// Literal/length symbols 257 to 285: base length and extra bits. Symbols 286 and 287 carry the
+// invalid marker 99 as their extra-bit count, so a fixed block that uses them fails.
+constexpr uint16_t lengthBase[31] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27, 31,
+                                     35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258, 0,  0};
+constexpr uint16_t lengthExtra[31] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2,
+                                      3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0, 99, 99};
+
+// Distance symbols 0 to 29: base distance and extra bits.
+constexpr uint16_t distanceBase[30] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+                                       193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+constexpr uint16_t distanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6,
+                                        6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+
+// Each base plus its largest extra value reaches the next base: the codes cover 3 to 258 and
+// 1 to 32768 without gaps, and no distance exceeds the window.
+constexpr bool BasesAreContiguous(const uint16_t* base, const uint16_t* extra, int count) {
+  for (int i = 0; i + 1 < count; ++i)
+    if (base[i] + (1 << extra[i]) != base[i + 1]) return false;
+  return true;
+}
+static_assert(BasesAreContiguous(lengthBase, lengthExtra, 28) && lengthBase[27] + 31 == 258);
+static_assert(BasesAreContiguous(distanceBase, distanceExtra, 30));
+static_assert(distanceBase[29] + (1 << distanceExtra[29]) - 1 == WindowSize);
+static_assert(maskBits[16] == 0xFFFF && maskBits[5] == 31);
+
+// ---------------------------------------------------------------------------------------------
+// Decoding tables.
+//
+// A table is one allocation: the first-level table of 2^m entries, indexed by the next m
+// stream bits, followed by its sub-tables. A code longer than m bits has a link at the index
+// of its first m bits; the sub-table is indexed by the bits that follow, and is as wide as the
+// longest code that shares those first m bits. Codes are canonical (RFC 1951 section 3.2.2):
+// by increasing length, then by symbol, each code one more than the previous one shifted to its
+// length. The stream sends a code's first bit first, so indices are the codes bit-reversed.
+// A code of k bits in a table of w index bits fills every 2^k-th entry from its index on.
+
+namespace {
+
+unsigned ReverseBits(unsigned code, unsigned length) {
+  unsigned reversed = 0;
+  for (unsigned i = 0; i < length; ++i, code >>= 1) reversed = (reversed << 1) | (code & 1);
+  return reversed;
+}
+
+constexpr unsigned MaxSymbols = 288;  // the fixed literal/length set is the largest
+
+}  // namespace
+
+int BuildHuffTable(const uint8_t* lengths, unsigned n, unsigned s, const uint16_t* base,
+                   const uint16_t* extra, HuffEntry** table, unsigned* lookupBits) {
+  *table = nullptr;
+  if (n > MaxSymbols) return 1;
+  unsigned count[16] = {};
+  for (unsigned i = 0; i < n; ++i) count[lengths[i]]++;
+  if (count[0] == n) {
+    *lookupBits = 0;
+    return 0;
+  }
+
+  unsigned shortest = 1, longest = 15;
+  while (count[shortest] == 0) ++shortest;
+  while (count[longest] == 0) --longest;
+  unsigned m = *lookupBits;
+  if (m < shortest) m = shortest;
+  if (m > longest) m = longest;
+  *lookupBits = m;
+
+  // Code space: left counts the unused codes of the current length.
+  int left = 1;
+  for (unsigned length = 1; length <= 15; ++length) {
+    left = 2 * left - static_cast<int>(count[length]);
+    if (left < 0) return 2;
+  }
+
+  // Symbols in canonical order, with their codes (first bit highest).
+  unsigned start[16];
+  start[1] = 0;
+  for (unsigned length = 1; length < 15; ++length) start[length + 1] = start[length] + count[length];
+  uint16_t sorted[MaxSymbols];
+  for (unsigned symbol = 0; symbol < n; ++symbol)
+    if (lengths[symbol] != 0) sorted[start[lengths[symbol]]++] = static_cast<uint16_t>(symbol);
+  const unsigned codes = n - count[0];
+  uint16_t code[MaxSymbols];
+  for (unsigned k = 0; k < codes; ++k) {
+    const unsigned length = lengths[sorted[k]];
+    code[k] = k == 0 ? 0 : static_cast<uint16_t>((code[k - 1] + 1) << (length - lengths[sorted[k - 1]]));
+  }
+
+  // Sub-tables: one per run of codes longer than m that share their first m bits. Lengths only
+  // grow along a run, so the last code of a run sets the width.
+  uint8_t subWidth[MaxSymbols];
+  unsigned subTables = 0, subEntries = 0;
+  for (unsigned k = 0; k < codes;) {
+    const unsigned length = lengths[sorted[k]];
+    if (length <= m) {
+      ++k;
+      continue;
+    }
+    const unsigned prefix = code[k] >> (length - m);
+    unsigned last = k;
+    while (last + 1 < codes && static_cast<unsigned>(code[last + 1] >> (lengths[sorted[last + 1]] - m)) == prefix) ++last;
+    subWidth[subTables] = static_cast<uint8_t>(lengths[sorted[last]] - m);
+    subEntries += 1u << subWidth[subTables];
+    ++subTables;
+    k = last + 1;
+  }
+  // With the requested widths m >= 8 whenever a sub-table exists: at most 288 sub-tables of at
+  // most 2^(15 - m) entries, so every offset fits the 16-bit value. A set that would not fit
+  // (only possible with a narrower request) is refused as malformed.
+  const unsigned rootEntries = 1u << m;
+  if (rootEntries + subEntries > 0x10000) return 1;
+
+  HuffEntry* t = static_cast<HuffEntry*>(std::malloc((rootEntries + subEntries) * sizeof(HuffEntry)));
+  if (t == nullptr) return 3;
+  for (unsigned i = 0; i < rootEntries + subEntries; ++i) t[i] = HuffEntry{OpInvalid, 0, 0};
+
+  unsigned nextSub = rootEntries, subIndex = 0, subOffset = 0, width = 0, currentPrefix = ~0u;
+  for (unsigned k = 0; k < codes; ++k) {
+    const unsigned symbol = sorted[k];
+    const unsigned length = lengths[symbol];
+    HuffEntry entry;
+    if (symbol < s) {
+      entry.op = symbol < 256 ? OpLiteral : OpEndOfBlock;
+      entry.value = static_cast<uint16_t>(symbol);
+    } else {
+      entry.op = static_cast<uint8_t>(extra[symbol - s]);
+      entry.value = base[symbol - s];
+    }
+    if (length <= m) {
+      entry.bits = static_cast<uint8_t>(length);
+      for (unsigned i = ReverseBits(code[k], length); i < rootEntries; i += 1u << length) t[i] = entry;
+      continue;
+    }
+    const unsigned prefix = code[k] >> (length - m);
+    if (prefix != currentPrefix) {
+      currentPrefix = prefix;
+      width = subWidth[subIndex++];
+      subOffset = nextSub;
+      nextSub += 1u << width;
+      t[ReverseBits(prefix, m)] = HuffEntry{static_cast<uint8_t>(OpLinkBase + width), static_cast<uint8_t>(m),
+                                            static_cast<uint16_t>(subOffset)};
+    }
+    const unsigned rest = length - m;
+    entry.bits = static_cast<uint8_t>(rest);
+    for (unsigned i = ReverseBits(code[k] & maskBits[rest], rest); i < (1u << width); i += 1u << rest)
+      t[subOffset + i] = entry;
+  }
+
+  *table = t;
+  return left > 0 && longest != 1 ? 1 : 0;
+}
+
+void FreeHuffTables(HuffEntry* table) { std::free(table); }
