@@ -23,6 +23,7 @@ test: build fuzzbuild
 
 bench: host
 	$(HOST)/bin/inflate_bench $(HOST)/payload
+	@$(MAKE) win && tools/bench-copy.sh "$(BUILD)"
 
 fuzz: fuzzbuild
 	mkdir -p $(FUZZ)/fuzz-corpus

@@ -88,5 +88,5 @@ file(GLOB WIN_TOOL_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/tools
 foreach(source ${WIN_TOOL_SOURCES})
   get_filename_component(name ${source} NAME_WE)
   add_executable(${name} ${source})
-  target_link_libraries(${name} tw_test_support tw_core)
+  target_link_libraries(${name} tw_test_support tw_core tw_catalogue)
 endforeach()
