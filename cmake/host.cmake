@@ -40,6 +40,10 @@ target_link_libraries(host_tests tw_portable_checked ZLIB::ZLIB ${LIBDEFLATE} GT
 target_compile_definitions(host_tests PRIVATE
   PAYLOAD_DIR="${PAYLOAD_OUT}" SOURCE_DIR="${CMAKE_SOURCE_DIR}" TOOLS_DIR="${CMAKE_BINARY_DIR}/bin")
 gtest_discover_tests(host_tests DISCOVERY_MODE PRE_TEST)
+if(TARGET tw_catalogue)  # the catalogue tests read the embedded tables
+  target_link_libraries(host_tests tw_catalogue)
+  add_dependencies(host_tests payload_catalogue make-product pack-catalogue)  # the tool tests run them
+endif()
 if(TARGET inflate-raw)  # its test runs the command from TOOLS_DIR
   add_dependencies(host_tests inflate-raw)
 endif()

@@ -7,7 +7,7 @@ packages=(
   googletest libgtest-dev zlib1g-dev libdeflate-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
   wine wine32:i386
-  xvfb x11-apps xdotool imagemagick
+  xvfb x11-apps x11-utils xdotool imagemagick
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,134 @@
+// Replacement at restart: the NT delayed move and the 9x "[Rename]" section of WININIT.INI.
+#include "install/replace_at_restart.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "setup/setup_state.h"
+
+namespace {
+
+static_assert((MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT) == 5);
+
+constexpr char RenameHeader[] = "[Rename]";
+constexpr size_t RenameHeaderLength = sizeof RenameHeader - 1;  // 8: the rest of the line is ignored
+constexpr int LineSize = 300;  // a longer line is read and copied in pieces of 299 characters
+
+// Closes a C file when it goes out of scope (unless Close has done so).
+class FileHolder {
+ public:
+  explicit FileHolder(FILE* file) : file_(file) {}
+  FileHolder(const FileHolder&) = delete;
+  FileHolder& operator=(const FileHolder&) = delete;
+  ~FileHolder() {
+    if (file_ != nullptr) fclose(file_);
+  }
+  FILE* get() const { return file_; }
+  // True when every write reached the file and it closed cleanly.
+  bool Close() {
+    bool ok = ferror(file_) == 0;
+    ok = fclose(file_) == 0 && ok;
+    file_ = nullptr;
+    return ok;
+  }
+
+ private:
+  FILE* file_;
+};
+
+// "FOLDER\NAME" in the Windows folder; false when it does not fit in 259 characters.
+bool WindowsFilePath(const char* name, char* path, size_t size) {
+  char folder[MaxPathText];
+  UINT length = GetWindowsDirectoryA(folder, sizeof folder);
+  if (length == 0 || length >= sizeof folder) return false;
+  const char* separator = folder[length - 1] == '\\' ? "" : "\\";
+  int written = snprintf(path, size, "%s%s%s", folder, separator, name);
+  return written > 0 && static_cast<size_t>(written) < size;
+}
+
+// The 8.3 path of an existing file; false when the system gives none that fits.
+bool ShortPath(const char* path, char* shortPath) {
+  DWORD length = GetShortPathNameA(path, shortPath, MaxPathText);
+  return length > 0 && length < MaxPathText;
+}
+
+// A new "WININIT.INI" of the header and the entry. One that could not be written whole goes.
+void CreateWininit(const char* wininit, const char* shortTarget, const char* shortReplacement) {
+  FileHolder out(fopen(wininit, "w"));
+  if (out.get() == nullptr) return;
+  fprintf(out.get(), "%s\n%s=%s\n", RenameHeader, shortTarget, shortReplacement);
+  if (!out.Close()) DeleteFileA(wininit);
+}
+
+// Copies in to out with the entry on the line after the first "[Rename]" header, or appended
+// under a new header when there is none. A line longer than 299 characters comes in pieces:
+// only a piece that begins a line is tested for the header, and the entry follows the piece
+// that ends the header line, so it never lands inside a line. False when reading failed.
+bool CopyWithEntry(FILE* in, FILE* out, const char* shortTarget, const char* shortReplacement) {
+  enum { Searching, InHeaderLine, Written } state = Searching;
+  char line[LineSize];
+  bool atLineStart = true;
+  while (fgets(line, sizeof line, in) != nullptr) {
+    fprintf(out, "%s", line);
+    if (state == Searching && atLineStart && _strnicmp(line, RenameHeader, RenameHeaderLength) == 0)
+      state = InHeaderLine;
+    size_t length = strlen(line);
+    atLineStart = length > 0 && line[length - 1] == '\n';
+    if (state == InHeaderLine && atLineStart) {
+      fprintf(out, "%s=%s\n", shortTarget, shortReplacement);
+      state = Written;
+    }
+  }
+  if (ferror(in)) return false;
+  // A header that is the last line and has no line end gets one before the entry.
+  if (state == InHeaderLine) fprintf(out, "\n%s=%s\n", shortTarget, shortReplacement);
+  // The line end closes a last line without one, or leaves an empty line after one that has it.
+  if (state == Searching) fprintf(out, "\n%s\n%s=%s\n", RenameHeader, shortTarget, shortReplacement);
+  return true;
+}
+
+void AddRenameEntry(const char* shortTarget, const char* shortReplacement) {
+  char wininit[MaxPathText];
+  char tempinit[MaxPathText];
+  if (!WindowsFilePath("WININIT.INI", wininit, sizeof wininit)) return;
+  if (!WindowsFilePath("TEMPINIT.INI", tempinit, sizeof tempinit)) return;
+  DeleteFileA(tempinit);  // a leftover of an earlier attempt
+
+  FileHolder in(fopen(wininit, "r"));
+  if (in.get() == nullptr) {
+    CreateWininit(wininit, shortTarget, shortReplacement);
+    return;
+  }
+  FileHolder out(fopen(tempinit, "w"));
+  if (out.get() == nullptr) return;
+  bool copied = CopyWithEntry(in.get(), out.get(), shortTarget, shortReplacement);
+  in.Close();
+  // An incomplete copy must not take the place of the file: its other entries would be lost.
+  if (!out.Close() || !copied) {
+    DeleteFileA(tempinit);
+    return;
+  }
+  DeleteFileA(wininit);
+  MoveFileA(tempinit, wininit);
+}
+
+}  // namespace
+
+void MoveAtRestartNt(const char* target, const char* replacement) {
+  MoveFileExA(replacement, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+void ReplaceAtRestart(const char* target, const char* replacement) {
+  if (SetupState.isNT) {
+    MoveAtRestartNt(target, replacement);
+    return;
+  }
+  // Both files exist; without their short paths the request is dropped rather than written
+  // with long paths that the 9x start-up cannot read.
+  char shortTarget[MaxPathText];
+  char shortReplacement[MaxPathText];
+  if (!ShortPath(target, shortTarget) || !ShortPath(replacement, shortReplacement)) return;
+  AddRenameEntry(shortTarget, shortReplacement);
+}

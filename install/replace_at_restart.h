@@ -1,0 +1,15 @@
+// Replacement of files in use at the next restart of Windows.
+#pragma once
+
+// Asks the system to move replacement over target at the next restart. Both files exist when
+// called. With SetupState.isNT set this is MoveAtRestartNt; otherwise the request becomes the
+// line "TARGET=REPLACEMENT" (8.3 paths) at the top of the first "[Rename]" section of
+// "WININIT.INI" in the Windows folder, written in text mode through the scratch copy
+// "TEMPINIT.INI". Every failure is silent and leaves "WININIT.INI" as it was: a short path that
+// cannot be had (the request is dropped), a file that cannot be opened, created or written.
+// Not for two threads at once (the scratch name is fixed).
+void ReplaceAtRestart(const char* target, const char* replacement);
+
+// The NT family's delayed move: MoveFileExA(replacement, target, MOVEFILE_REPLACE_EXISTING |
+// MOVEFILE_DELAY_UNTIL_REBOOT) with the long paths. The result is ignored.
+void MoveAtRestartNt(const char* target, const char* replacement);

@@ -1,0 +1,90 @@
+// Wizard page 3: copying. While a run is active the wizard offers no navigation and the sheet's
+// Cancel is disabled; the page's own Cancel asks the run to stop between two files.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "resources/resource_ids.h"
+#include "setup/setup_state.h"
+#include "setup/startup.h"
+#include "setup/wizard_frame.h"
+
+namespace {
+
+constexpr int OptionsPageIndex = 4;
+
+void ResetProgress(HWND page) {
+  SendDlgItemMessageA(page, IDC_COPY_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+  SendDlgItemMessageA(page, IDC_COPY_PROGRESS, PBM_SETPOS, 0, 0);
+  SetDlgItemTextA(page, IDC_COPY_STATUS, "");
+}
+
+void StartRun(HWND page) {
+  RestoreNextCaption(page);  // after an upgrade this page follows the licence page directly
+  ResetProgress(page);
+  EnableSheetControl(page, IDC_SHEET_CANCEL, false);
+  EnableWindow(GetDlgItem(page, IDC_COPY_CANCEL), TRUE);
+  PostWizardButtons(page, 0);
+  SetupState.cancelRequested = 0;
+  CloseRunningProduct();
+  // INSTALLATION RUN: here InstallWorker starts on a new thread (default security, 5000-byte
+  // stack, parameter 0, handle not kept); it reports with WM_SETUP_PROGRESS and ends with
+  // WM_SETUP_DONE. Until the run exists, the page reports a completed run at once, so that the
+  // wizard goes on to the options page.
+  PostMessageA(page, WM_SETUP_DONE, 1, 0);
+}
+
+void FinishRun(HWND page, bool completed) {
+  if (completed) {
+    SendMessageA(GetParent(page), PSM_SETCURSEL, OptionsPageIndex, 0);
+    return;
+  }
+  SetupState.cancelRequested = 1;
+  EnableWindow(GetDlgItem(page, IDC_COPY_CANCEL), FALSE);
+  PostWizardButtons(page, PSWIZB_BACK);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK CopyPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      SetTitleFont(page);
+      ReloadBanner();
+      SendDlgItemMessageA(page, IDC_COPY_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+      SetupState.cancelRequested = 0;
+      SetupState.copyPageWindow = page;
+      EnableSheetControl(page, IDC_SHEET_CANCEL, false);
+      return FALSE;
+    case WM_PAINT:
+      return PaintPageBanner(page);
+    case WM_SETUP_PROGRESS:
+      // The status text belongs to the sender and is valid during this call only.
+      SendDlgItemMessageA(page, IDC_COPY_PROGRESS, PBM_SETPOS, wParam, 0);
+      SetDlgItemTextA(page, IDC_COPY_STATUS, reinterpret_cast<const char*>(lParam));
+      return TRUE;
+    case WM_SETUP_DONE:
+      FinishRun(page, wParam != 0);
+      return TRUE;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDC_COPY_CANCEL) {
+        SetupState.cancelRequested = 1;  // the run stops before its next file
+        EnableSheetControl(page, IDC_SHEET_CANCEL, true);
+        EnableWindow(GetDlgItem(page, IDC_COPY_CANCEL), FALSE);
+        return TRUE;
+      }
+      break;
+    case WM_NOTIFY:
+      switch (reinterpret_cast<NMHDR*>(lParam)->code) {
+        case PSN_SETACTIVE:
+          StartRun(page);
+          return AnswerNotification(page, 0);
+        case PSN_KILLACTIVE:
+          EnableSheetControl(page, IDC_SHEET_CANCEL, true);
+          return AnswerNotification(page, 0);
+        case PSN_QUERYCANCEL:
+          return AnswerQueryCancel(page);
+      }
+      break;
+  }
+  return FALSE;
+}
