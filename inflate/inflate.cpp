@@ -41,8 +41,8 @@ void CountDistance([[maybe_unused]] uint32_t distance) {
 // A code set without codes builds no table; decoding through it uses this one, which fails.
 constexpr HuffEntry noCodes[1] = {{OpInvalid, 0, 0}};
 
-// The decoding loop refills only while this many input bytes remain: one refill per symbol
-// on the host (at most 7 bytes taken, 8 loaded), three on the 32-bit target (3 and 4).
+// The decoding loop refills only while this many input bytes remain: one refill per step on
+// the host (at most 7 bytes taken, 8 loaded), three on the 32-bit target (3 each, 4 loaded).
 constexpr ptrdiff_t FastInputMargin = 16;
 
 BitBuffer LoadWord(const uint8_t* p) {
@@ -50,6 +50,30 @@ BitBuffer LoadWord(const uint8_t* p) {
   std::memcpy(&word, p, sizeof word);  // little-endian targets only (x86 host and Windows)
   return word;
 }
+
+// Fills the bit buffer with whole bytes up to BitBufferBits - 8 .. BitBufferBits - 1 counted
+// bits; needs sizeof(BitBuffer) readable bytes at in. Bits already counted stay as they are.
+inline void Refill(BitBuffer& bits, unsigned& count, const uint8_t*& in) {
+  bits |= LoadWord(in) << count;
+  in += (BitBufferBits - 1 - count) >> 3;
+  count |= BitBufferBits - 8;
+}
+
+inline void Consume(BitBuffer& bits, unsigned& count, unsigned n) {
+  bits >>= n;
+  count -= n;
+}
+
+// A table entry read as one word (little-endian: op, bits, value from the low byte up).
+inline uint32_t LoadEntry(const HuffEntry* table, size_t index) {
+  uint32_t entry;
+  std::memcpy(&entry, table + index, sizeof entry);
+  return entry;
+}
+inline unsigned EntryOp(uint32_t entry) { return entry & 0xFF; }
+inline unsigned EntryBits(uint32_t entry) { return (entry >> 8) & 0xFF; }
+inline unsigned EntryValue(uint32_t entry) { return entry >> 16; }
+static_assert(offsetof(HuffEntry, op) == 0 && offsetof(HuffEntry, bits) == 1 && offsetof(HuffEntry, value) == 2);
 
 // Stores one output byte; a full window is written at once.
 int PutByte(InflateState& s, uint8_t byte) {
@@ -59,7 +83,7 @@ int PutByte(InflateState& s, uint8_t byte) {
   return FlushWindow(s, WindowSize);
 }
 
-// Copies length bytes from distance bytes back (distance checked against the output), writing
+// Copies length bytes from distance bytes back (the caller has checked the distance), writing
 // the window each time it fills. Overlapping runs repeat, as RFC 1951 defines.
 int CopyMatch(InflateState& s, uint32_t distance, uint32_t length) {
   while (length > 0) {
@@ -343,9 +367,16 @@ int InflateDynamic(InflateState& s) {
 
 // The decoding loop. While at least FastInputMargin input bytes remain and a whole match fits
 // before the end of the window, it works on local copies of the bit buffer, the input and the
-// window position, refills a word at a time and copies matches word by word; otherwise it
-// decodes one symbol at a time through the record (InflateOneSymbol). One long function: the
-// locals must stay in registers.
+// window position: one word-wide refill per literal run or match, each table entry read as one
+// word, the next literal/length entry looked up before the current symbol is finished, and
+// matches copied 8 or 16 bytes at a time. Otherwise it decodes one symbol at a time through
+// the record (InflateOneSymbol). One long function: the locals must stay in registers.
+//
+// Bit budget on the host: a refill leaves 56 to 63 counted bits and all 64 bits of the buffer
+// hold input, because the word load fills the buffer to the top. A match takes at most
+// 15 + 5 + 15 + 13 = 48 bits; three literals at most 45, and the lookup after them 15 more.
+// On the 32-bit target a refill leaves 24 to 31 bits: one more refill before the distance code
+// and one before its extra bits, and one literal per refill.
 int InflateCodes(InflateState& s, const HuffEntry* literalTable, const HuffEntry* distanceTable,
                  unsigned literalBits, unsigned distanceBits) {
   if (literalTable == nullptr) literalTable = noCodes, literalBits = 0;
@@ -353,6 +384,7 @@ int InflateCodes(InflateState& s, const HuffEntry* literalTable, const HuffEntry
   const BitBuffer literalMask = maskBits[literalBits];
   const BitBuffer distanceMask = maskBits[distanceBits];
   uint8_t* const outFastEnd = s.window + WindowSize - MaxMatchLength;
+  constexpr bool WideBuffer = BitBufferBits >= 64;
 
   for (;;) {
     const uint8_t* in = InflateStream.input;
@@ -360,97 +392,109 @@ int InflateCodes(InflateState& s, const HuffEntry* literalTable, const HuffEntry
     BitBuffer bits = s.bitBuffer;
     unsigned count = s.bitCount;
     uint8_t* out = s.window + s.windowPos;
-    const uint8_t* const historyStart = s.historyStart;
     constexpr int Running = -1;
     int outcome = Running;
 
-    while (inEnd - in >= FastInputMargin && out < outFastEnd) {
-      // Refill: whole bytes up to BitBufferBits - 8 .. BitBufferBits - 1 valid bits.
-      bits |= LoadWord(in) << count;
-      in += (BitBufferBits - 1 - count) >> 3;
-      count |= BitBufferBits - 8;
-
-      HuffEntry entry = literalTable[bits & literalMask];
-      if (entry.op > OpLinkBase) {
-        if (entry.op == OpInvalid) {
+    if (inEnd - in >= FastInputMargin && out < outFastEnd) {
+      Refill(bits, count, in);
+      uint32_t entry = LoadEntry(literalTable, bits & literalMask);
+      do {
+        if (EntryOp(entry) == OpLiteral) {
+          Consume(bits, count, EntryBits(entry));
+          *out++ = static_cast<uint8_t>(EntryValue(entry));
+          entry = LoadEntry(literalTable, bits & literalMask);
+          if (WideBuffer && EntryOp(entry) == OpLiteral) {
+            Consume(bits, count, EntryBits(entry));
+            *out++ = static_cast<uint8_t>(EntryValue(entry));
+            entry = LoadEntry(literalTable, bits & literalMask);
+            if (EntryOp(entry) == OpLiteral) {
+              Consume(bits, count, EntryBits(entry));
+              *out++ = static_cast<uint8_t>(EntryValue(entry));
+              entry = LoadEntry(literalTable, bits & literalMask);
+            }
+          }
+          Refill(bits, count, in);  // leaves the low bits, and so the entry, unchanged
+          continue;
+        }
+        if (EntryOp(entry) > OpLinkBase) {
+          if (EntryOp(entry) == OpInvalid) {
+            outcome = 1;
+            break;
+          }
+          Consume(bits, count, EntryBits(entry));
+          entry = LoadEntry(literalTable, EntryValue(entry) + (bits & maskBits[EntryOp(entry) - OpLinkBase]));
+          if (EntryOp(entry) == OpLiteral) {
+            Consume(bits, count, EntryBits(entry));
+            *out++ = static_cast<uint8_t>(EntryValue(entry));
+            Refill(bits, count, in);
+            entry = LoadEntry(literalTable, bits & literalMask);
+            continue;
+          }
+        }
+        if (EntryOp(entry) == OpEndOfBlock) {
+          Consume(bits, count, EntryBits(entry));
+          outcome = 0;
+          break;
+        }
+        if (EntryOp(entry) == OpInvalid) {
           outcome = 1;
           break;
         }
-        bits >>= entry.bits;
-        count -= entry.bits;
-        entry = literalTable[entry.value + (bits & maskBits[entry.op - OpLinkBase])];
-      }
-      if (entry.op == OpLiteral) {
-        bits >>= entry.bits;
-        count -= entry.bits;
-        *out++ = static_cast<uint8_t>(entry.value);
-        continue;
-      }
-      if (entry.op == OpEndOfBlock) {
-        bits >>= entry.bits;
-        count -= entry.bits;
-        outcome = 0;
-        break;
-      }
-      if (entry.op == OpInvalid) {
-        outcome = 1;
-        break;
-      }
-      bits >>= entry.bits;
-      count -= entry.bits;
-      const uint32_t length = entry.value + static_cast<uint32_t>(bits & maskBits[entry.op]);
-      bits >>= entry.op;
-      count -= entry.op;
+        Consume(bits, count, EntryBits(entry));
+        const uint32_t length = EntryValue(entry) + static_cast<uint32_t>(bits & maskBits[EntryOp(entry)]);
+        Consume(bits, count, EntryOp(entry));
 
-      // 64 bits: at least 56 after the refill, at most 20 used for the length, 28 below.
-      if constexpr (BitBufferBits < 64) {
-        bits |= LoadWord(in) << count;
-        in += (BitBufferBits - 1 - count) >> 3;
-        count |= BitBufferBits - 8;
-      }
-      entry = distanceTable[bits & distanceMask];
-      if (entry.op > OpLinkBase && entry.op != OpInvalid) {
-        bits >>= entry.bits;
-        count -= entry.bits;
-        entry = distanceTable[entry.value + (bits & maskBits[entry.op - OpLinkBase])];
-      }
-      if (entry.op == OpInvalid) {
-        outcome = 1;
-        break;
-      }
-      bits >>= entry.bits;
-      count -= entry.bits;
-      if constexpr (BitBufferBits < 64) {
-        bits |= LoadWord(in) << count;
-        in += (BitBufferBits - 1 - count) >> 3;
-        count |= BitBufferBits - 8;
-      }
-      const uint32_t distance = entry.value + static_cast<uint32_t>(bits & maskBits[entry.op]);
-      bits >>= entry.op;
-      count -= entry.op;
-      CountDistance(distance);
-      if (distance > static_cast<uint32_t>(out - historyStart)) {
-        outcome = 1;
-        break;
-      }
+        if (!WideBuffer) Refill(bits, count, in);
+        entry = LoadEntry(distanceTable, bits & distanceMask);
+        if (EntryOp(entry) > OpLinkBase && EntryOp(entry) != OpInvalid) {
+          Consume(bits, count, EntryBits(entry));
+          entry = LoadEntry(distanceTable, EntryValue(entry) + (bits & maskBits[EntryOp(entry) - OpLinkBase]));
+        }
+        if (EntryOp(entry) == OpInvalid) {
+          outcome = 1;
+          break;
+        }
+        Consume(bits, count, EntryBits(entry));
+        if (!WideBuffer) Refill(bits, count, in);
+        const uint32_t distance = EntryValue(entry) + static_cast<uint32_t>(bits & maskBits[EntryOp(entry)]);
+        Consume(bits, count, EntryOp(entry));
+        CountDistance(distance);
+        if (distance > static_cast<uint32_t>(out - s.historyStart)) {
+          outcome = 1;
+          break;
+        }
 
-      // The whole match fits before the end of the window; word copies may run up to 7 bytes
-      // past it, into bytes that are written later or into the spare bytes after the window.
-      const uint8_t* from = out - distance;
-      uint8_t* const end = out + length;
-      if (distance >= 8) {
-        do {
-          std::memcpy(out, from, 8);
-          out += 8;
-          from += 8;
-        } while (out < end);
-      } else if (distance == 1) {
-        std::memset(out, *from, length);
-      } else {
-        do *out++ = *from++;
-        while (out < end);
-      }
-      out = end;
+        // The whole match fits before the end of the window; wide copies may run up to 15
+        // bytes past it, into bytes that are written later or into the spare bytes after the
+        // window.
+        const uint8_t* from = out - distance;
+        uint8_t* const end = out + length;
+        if (distance >= 16) {
+          do {
+            std::memcpy(out, from, 16);
+            out += 16;
+            from += 16;
+          } while (out < end);
+        } else if (distance >= 8) {
+          do {
+            std::memcpy(out, from, 8);
+            out += 8;
+            from += 8;
+          } while (out < end);
+        } else if (distance == 1) {
+          const uint64_t repeated = 0x0101010101010101ull * *from;
+          do {
+            std::memcpy(out, &repeated, 8);
+            out += 8;
+          } while (out < end);
+        } else {
+          do *out++ = *from++;
+          while (out < end);
+        }
+        out = end;
+        Refill(bits, count, in);
+        entry = LoadEntry(literalTable, bits & literalMask);
+      } while (inEnd - in >= FastInputMargin && out < outFastEnd);
     }
 
     InflateStream.consumed += static_cast<int32_t>(in - InflateStream.input);

@@ -1,4 +1,5 @@
 // The decoder's constant tables (RFC 1951 sections 3.2.5 and 3.2.7).
+#include <array>
 #include <cstdlib>
 
 #include "inflate/inflate_internal.h"
@@ -49,10 +50,19 @@ static_assert(maskBits[16] == 0xFFFF && maskBits[5] == 31);
 
 namespace {
 
+// Each byte with its bits in reverse order.
+constexpr std::array<uint8_t, 256> MakeReversedBytes() {
+  std::array<uint8_t, 256> t{};
+  for (unsigned b = 0; b < 256; ++b)
+    for (unsigned i = 0; i < 8; ++i) t[b] |= static_cast<uint8_t>(((b >> i) & 1) << (7 - i));
+  return t;
+}
+constexpr std::array<uint8_t, 256> reversedBytes = MakeReversedBytes();
+
+// The low length bits of code (length 1 to 16) in reverse order.
 unsigned ReverseBits(unsigned code, unsigned length) {
-  unsigned reversed = 0;
-  for (unsigned i = 0; i < length; ++i, code >>= 1) reversed = (reversed << 1) | (code & 1);
-  return reversed;
+  const unsigned reversed16 = static_cast<unsigned>(reversedBytes[code & 0xFF]) << 8 | reversedBytes[(code >> 8) & 0xFF];
+  return reversed16 >> (16 - length);
 }
 
 constexpr unsigned MaxSymbols = 288;  // the fixed literal/length set is the largest
@@ -125,7 +135,9 @@ int BuildHuffTable(const uint8_t* lengths, unsigned n, unsigned s, const uint16_
 
   HuffEntry* t = static_cast<HuffEntry*>(std::malloc((rootEntries + subEntries) * sizeof(HuffEntry)));
   if (t == nullptr) return 3;
-  for (unsigned i = 0; i < rootEntries + subEntries; ++i) t[i] = HuffEntry{OpInvalid, 0, 0};
+  // A complete set fills every entry; only an incomplete one leaves entries for unused codes.
+  if (left > 0)
+    for (unsigned i = 0; i < rootEntries + subEntries; ++i) t[i] = HuffEntry{OpInvalid, 0, 0};
 
   unsigned nextSub = rootEntries, subIndex = 0, subOffset = 0, width = 0, currentPrefix = ~0u;
   for (unsigned k = 0; k < codes; ++k) {

@@ -171,6 +171,13 @@ const Case cases[] = {
      [](BitWriter& w) {
        w.Put(1, 1).Put(0, 2).Align().Put(40000, 16).Put(~40000u, 16).PutBytes(RandomBytes(35000, 3));
      }, 0, 32768},
+    // Read again and again, the last byte 0xFF would be an endless run of 9-bit literals 255.
+    {"stream cut inside literals of all one bits",
+     [](BitWriter& w) {
+       w.Put(1, 1).Put(1, 2).FixedLiteral(255).FixedLiteral(255);  // 21 bits
+       w.Put(0x7FF, 11);  // a third 255 and 2 bits of a fourth: the last byte is 0xFF
+       EXPECT_EQ(w.Bytes().back(), 0xFF);
+     }, 0, 0},
     {"stored length cut short", [](BitWriter& w) { w.Put(1, 1).Put(0, 2).Align().Put(5, 8); }, 0, 0},
     {"fixed block without its end",
      [](BitWriter& w) { w.Put(1, 1).Put(1, 2).FixedLiteral('a').FixedLiteral('b'); }, 0, 0},
