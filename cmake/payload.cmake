@@ -38,9 +38,7 @@ target_include_directories(tw_catalogue PUBLIC ${CMAKE_SOURCE_DIR})
 add_dependencies(tw_catalogue payload_catalogue)  # the packer runs once, not once per target
 set_source_files_properties(${PAYLOAD_OUT}/payload_blob.S PROPERTIES OBJECT_DEPENDS ${PAYLOAD_OUT}/payload_blob.bin)
 
-if(EXISTS ${CMAKE_SOURCE_DIR}/inflate/inflate.cpp)  # TEMPORARY guard: the decoder
 add_executable(catalogue-stats tools/catalogue_stats.cpp)
 target_link_libraries(catalogue-stats tw_portable_stats tw_catalogue)
 add_test(NAME payload.catalogue_stats_figures
   COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/host/check_catalogue_stats.py $<TARGET_FILE:catalogue-stats>)
-endif()

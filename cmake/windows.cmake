@@ -26,35 +26,23 @@ target_compile_definitions(tw_core PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_IE
 target_link_libraries(tw_core PUBLIC ${WIN_LIBS})
 
 # The embedded catalogue (made by the host build).
-if(EXISTS ${PAYLOAD_OUT}/payload_tables.cpp)  # TEMPORARY guard
 set_source_files_properties(${PAYLOAD_OUT}/payload_tables.cpp ${PAYLOAD_OUT}/payload_blob.S PROPERTIES GENERATED TRUE)
 set_source_files_properties(${PAYLOAD_OUT}/payload_blob.S PROPERTIES OBJECT_DEPENDS ${PAYLOAD_OUT}/payload_blob.bin)
 add_library(tw_catalogue STATIC ${PAYLOAD_OUT}/payload_tables.cpp ${PAYLOAD_OUT}/payload_blob.S)
 target_include_directories(tw_catalogue PUBLIC ${CMAKE_SOURCE_DIR})
-else()
-add_library(tw_catalogue INTERFACE)
-endif()
 
 # Resources: strings, dialogs, banner and icon (the pictures are drawn by the host build).
 set(RESOURCE_OBJECT ${CMAKE_BINARY_DIR}/resources.o)
-if(EXISTS ${CMAKE_SOURCE_DIR}/resources/setup.rc)  # TEMPORARY guard
 file(GLOB RESOURCE_INPUTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*)
 add_custom_command(OUTPUT ${RESOURCE_OBJECT}
   COMMAND ${CMAKE_RC_COMPILER} -I${CMAKE_SOURCE_DIR}/resources -I${HOST_BUILD_DIR}/resources
           -c 65001 -O coff ${CMAKE_SOURCE_DIR}/resources/setup.rc ${RESOURCE_OBJECT}
   DEPENDS ${RESOURCE_INPUTS} ${HOST_BUILD_DIR}/resources/banner.bmp ${HOST_BUILD_DIR}/resources/setup.ico
   VERBATIM)
-else()
-set(RESOURCE_OBJECT)
-endif()
 
-if(EXISTS ${CMAKE_SOURCE_DIR}/setup/winmain.cpp)  # TEMPORARY guard
 add_executable(setup WIN32 setup/winmain.cpp ${RESOURCE_OBJECT})
 tw_product_options(setup)
 target_link_libraries(setup tw_core tw_catalogue)
-else()
-add_custom_target(setup)
-endif()
 
 # GoogleTest, built from the machine's sources.
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
@@ -63,15 +51,9 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 # Shared test support (the UI driver, prefix helpers).
 file(GLOB WIN_SUPPORT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/support/*.cpp)
-if(WIN_SUPPORT_SOURCES)  # TEMPORARY guard
 add_library(tw_test_support STATIC ${WIN_SUPPORT_SOURCES})
 target_include_directories(tw_test_support PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests/win)
 target_link_libraries(tw_test_support PUBLIC tw_core GTest::gtest)
-else()
-add_library(tw_test_support INTERFACE)
-target_include_directories(tw_test_support INTERFACE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests/win)
-target_link_libraries(tw_test_support INTERFACE tw_core GTest::gtest)
-endif()
 
 # Each tests/win/*_test.cpp is one test program; each of its tests runs in its own prefix.
 file(GLOB WIN_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*_test.cpp)

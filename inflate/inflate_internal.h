@@ -62,11 +62,11 @@ struct InflateState {
   uint32_t bitCount;      // valid bits in bitBuffer; bits above them are zero or later input
   uint16_t inputByte;     // the byte NextInputByte read last (repeated past the end)
   uint32_t outputOffset;  // file offset of the next window write
-  uint32_t spareBytes;    // bytes supplied past the end of the input; never more than one word
+  uint32_t spareBytes;    // bytes supplied past the end of the input (a few: each field is checked)
   const uint8_t* inputEnd;     // InflateStream.input + inputLength at the start
   const uint8_t* historyStart; // the first output byte; a reference before it fails
   uint8_t* window;             // buffer + WindowSize
-  alignas(64) uint8_t buffer[2 * WindowSize + CopySlack];
+  uint8_t buffer[2 * WindowSize + CopySlack];
 };
 
 // Reads the next input byte into s.inputByte and advances InflateStream.input and consumed.

@@ -1,0 +1,108 @@
+#!/bin/bash
+# make run: runs setup.exe under Wine in build/run/prefix (made anew from the test template).
+# With a usable display the wizard is yours to click through. Without one, it runs under Xvfb,
+# the UI driver walks the wizard, a screenshot of each page lands in build/run/, and a summary
+# of what was installed is printed.
+set -u
+build=$1
+bin="$build/win/bin"
+run="$build/run"
+template="$build/wine/template"
+
+"$(dirname "$0")/wine-template.sh" "$template"
+if [ -d "$run/prefix" ]; then
+  WINEPREFIX="$run/prefix" wineserver -k 2>/dev/null
+  mountpoint -q "$run/prefix" && umount "$run/prefix"
+fi
+rm -rf "$run"
+mkdir -p "$run/up" "$run/work" "$run/prefix"
+if mount -t overlay overlay -o "lowerdir=$template,upperdir=$run/up,workdir=$run/work" "$run/prefix" 2>/dev/null; then
+  overlay=1
+else
+  overlay=0; cp -a "$template/." "$run/prefix/"
+fi
+export WINEPREFIX="$run/prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+ln -sfn "$bin" "$WINEPREFIX/dosdevices/s:"
+installed="$WINEPREFIX/drive_c/Program Files/KELM/Tarnwick"
+
+xvfb=""
+finish() {
+  wineserver -k 2>/dev/null; wineserver -w 2>/dev/null
+  [ -n "$xvfb" ] && { kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; }
+  # The prefix stays for a look; its overlay is unmounted at the next make run.
+  true
+}
+trap finish EXIT
+
+summary() {
+  if [ -d "$installed" ]; then
+    local files bytes
+    files=$(find "$installed" -maxdepth 1 -type f | wc -l)
+    bytes=$(find "$installed" -maxdepth 1 -type f -printf '%s\n' | awk '{s+=$1} END {print s+0}')
+    printf 'Installed: %s files, %s bytes in C:\\Program Files\\KELM\\Tarnwick\n' "$files" "$bytes"
+    printf '           (%s on this machine)\n' "$installed"
+  else
+    echo "Installed: nothing (C:\\Program Files\\KELM\\Tarnwick does not exist)"
+  fi
+}
+
+cd "$bin"
+wineserver -p </dev/null >/dev/null 2>&1
+wine cmd /c exit </dev/null >/dev/null 2>&1
+
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  echo "Running setup.exe on $DISPLAY (prefix $WINEPREFIX)"
+  wine 'S:\setup.exe'
+  echo "setup.exe ended with exit code $?"
+  summary
+  exit 0
+fi
+
+displayfile="$run/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displayfile" 2>/dev/null &
+xvfb=$!
+for _ in $(seq 200); do [ -s "$displayfile" ] && break; sleep 0.05; done
+export DISPLAY=":$(cat "$displayfile")"
+echo "No display: running setup.exe under Xvfb $DISPLAY and walking the wizard with the UI driver"
+
+drv() { wine 'S:\uidriver.exe' "$@"; }
+shot() {  # the sheet only, cropped from the screen
+  local rect; rect=$(drv rect 2>/dev/null | tr -d '\r')
+  xwd -root -silent | convert xwd:- ${rect:+-crop "$rect" +repage} "png:$run/$1.png" && echo "   screenshot build/run/$1.png"
+}
+
+wine 'S:\setup.exe' &
+app=$!
+now() { date +%s.%N; }
+page() {  # page N NAME: wait for page N, show what it says, take its screenshot
+  drv wait-page "$1" 60 >/dev/null || { echo "The wizard did not reach page $1 ($2)." >&2; exit 1; }
+  sleep 0.5
+  printf '%s. %-12s %s\n' "$1" "$2" "$(drv text 104 2>/dev/null | tr -d '\r')"
+  shot "$1-$2"
+}
+
+drv wait-sheet 30 >/dev/null || { echo "setup.exe showed no wizard." >&2; exit 1; }
+page 0 welcome
+drv click next >/dev/null
+page 1 licence
+drv click next >/dev/null
+page 2 destination
+printf '   Destination: %s\n' "$(drv text 113 | tr -d '\r')"
+drv click next >/dev/null
+copy_start=$(now)
+sleep 1.5
+printf '3. %-12s %s\n' copying "$(drv text 116 2>/dev/null | tr -d '\r')"
+shot 3-copying
+drv wait-page 4 300 >/dev/null || { echo "The copy run did not finish." >&2; exit 1; }
+copy_end=$(now)
+page 4 options
+drv click next >/dev/null
+page 5 finish
+drv click finish >/dev/null
+wait "$app"
+rc=$?
+echo
+echo "setup.exe ended with exit code $rc."
+summary
+awk -v a="$copy_start" -v b="$copy_end" 'BEGIN { printf "Copy run:  %.1f s from Next on the destination page to the options page\n", b - a }'
+echo "Screenshots: $(ls "$run"/*.png | wc -l) pages in build/run/"
