@@ -1,7 +1,7 @@
 // The copy page of the real setup program with the real installation run: a run that completes
 // and moves on to the options page, a run stopped with the page's Cancel button (caught in the
-// middle by holding its thread still), a new run after Back, the running product asked to close
-// three seconds before the run, and the page as it looks during a run.
+// middle by holding its thread still), a run abandoned from its copy error, a new run after Back,
+// the running product asked to close three seconds before the run, and the page during a run.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -268,6 +268,38 @@ TEST(CopyPage, StoppedRunLeavesWithCancelAndExit) {
   int installed = InstalledEntryCount();
   ExpectCancelExitCode1(sheet, program);
   EXPECT_EQ(InstalledEntryCount(), installed) << "nothing more was written on the way out";
+}
+
+// A file that can be written neither under its own name (held open by another process) nor as
+// ".new" (a leftover of that name): Cancel in the run's copy error abandons the run, and the page
+// is left in the same stopped state as after its own Cancel.
+TEST(CopyPage, RunAbandonedFromTheCopyErrorLeavesOnlyBack) {
+  constexpr int HeldEntry = 10;
+  ASSERT_TRUE(MakeFolders(Folder));
+  ASSERT_TRUE(WriteFileBytes(InstalledPath(HeldEntry), "the running version"));
+  ASSERT_TRUE(WriteFileBytes(InstalledPath(HeldEntry) + ".new", "left over"));
+  HeldFile held(InstalledPath(HeldEntry));
+  ASSERT_TRUE(held.held());
+  START_WIZARD(program, sheet);
+  StartRunInto(sheet);
+  HWND box = WaitForTopWindow("Copy Error", StartWaitMs, program.processId);
+  ASSERT_NE(box, nullptr);
+  HWND copyPage = PageWindow(sheet, CopyPage);
+  EXPECT_EQ(ControlText(copyPage, StatusText), "Copying: " + EntryName(HeldEntry));
+  ASSERT_TRUE(ClickControl(box, IDCANCEL));
+  ASSERT_TRUE(WaitForButtonState(sheet, SheetBack, Enabled, StartWaitMs)) << "the run did not stop";
+  Sleep(300);
+  EXPECT_EQ(CurrentPageIndex(sheet), CopyPage);
+  EXPECT_EQ(ControlText(copyPage, StatusText), "Copy Canceled");
+  EXPECT_EQ(ProgressPosition(copyPage), 0);
+  ExpectButtons(sheet, copyPage, Enabled, Disabled, Enabled, Disabled);
+  held.Release();
+  for (int i = 0; i < PayloadEntryCount; ++i) {
+    if (i == HeldEntry) continue;
+    EXPECT_EQ(Exists(InstalledPath(i)), i < HeldEntry) << EntryName(i);
+  }
+  EXPECT_EQ(ReadFileBytes(InstalledPath(HeldEntry)), std::optional<std::string>("the running version"));
+  ExpectCancelExitCode1(sheet, program);
 }
 
 // ---- The running product ----
