@@ -77,7 +77,9 @@ now() { date +%s.%N; }
 page() {  # page N NAME: wait for page N, show what it says, take its screenshot
   drv wait-page "$1" 60 >/dev/null || { echo "The wizard did not reach page $1 ($2)." >&2; exit 1; }
   sleep 0.5
-  printf '%s. %-12s %s\n' "$1" "$2" "$(drv text 104 2>/dev/null | tr -d '\r')"
+  local title; title=$(drv text 104 2>/dev/null | tr -d '\r')
+  [ -n "$title" ] || title="(Next reads \"$(drv text 12324 2>/dev/null | tr -d '\r')\")"
+  printf '%s. %-12s %s\n' "$1" "$2" "$title"
   shot "$1-$2"
 }
 
@@ -90,11 +92,22 @@ page 2 destination
 printf '   Destination: %s\n' "$(drv text 113 | tr -d '\r')"
 drv click next >/dev/null
 copy_start=$(now)
-sleep 1.5
-printf '3. %-12s %s\n' copying "$(drv text 116 2>/dev/null | tr -d '\r')"
-shot 3-copying
-drv wait-page 4 300 >/dev/null || { echo "The copy run did not finish." >&2; exit 1; }
+# The run takes about a second: film the screen meanwhile and keep the frame from its middle.
+frames="$run/frames"; mkdir -p "$frames"; touch "$frames/filming"
+( while [ -e "$frames/filming" ]; do xwd -root -silent > "$frames/$(now).xwd"; done ) &
+filming=$!
+drv wait-page 4 300 >/dev/null || { rm -f "$frames/filming"; echo "The copy run did not finish." >&2; exit 1; }
 copy_end=$(now)
+rm -f "$frames/filming"; wait "$filming"
+middle=$(ls "$frames" | grep '\.xwd$' | awk -v a="$copy_start" -v b="$copy_end" '
+  { t = $0 + 0; if (t <= b) { n++; f[n] = $0 } } END { if (n) print f[int((n + 1) / 2)] }')
+if [ -n "$middle" ]; then
+  rect=$(drv rect 2>/dev/null | tr -d '\r')
+  convert "xwd:$frames/$middle" ${rect:+-crop "$rect" +repage} "png:$run/3-copying.png"
+  printf '3. %-12s %s\n' copying "Copying Tarnwick Files"
+  echo "   screenshot build/run/3-copying.png"
+fi
+rm -rf "$frames"
 page 4 options
 drv click next >/dev/null
 page 5 finish
