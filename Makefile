@@ -48,4 +48,5 @@ fuzzbuild: deps
 	@cmake --build $(FUZZ) -j$(JOBS)
 
 clean:
+	-mountpoint -q $(BUILD)/run/prefix && umount $(BUILD)/run/prefix
 	rm -rf $(BUILD)

@@ -47,7 +47,7 @@ summary() {
 }
 
 cd "$bin"
-wineserver -p </dev/null >/dev/null 2>&1
+wineserver -p10 </dev/null >/dev/null 2>&1
 wine cmd /c exit </dev/null >/dev/null 2>&1
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
