@@ -33,18 +33,6 @@ constexpr ButtonState Enabled = {true, true, true};
 constexpr ButtonState Disabled = {true, true, false};
 constexpr ButtonState Hidden = {true, false, false};
 
-#define START_WIZARD(program, sheet)                \
-  LaunchedProgram program;                          \
-  std::string startFailure;                         \
-  HWND sheet = StartWizard(program, &startFailure); \
-  ASSERT_NE(sheet, nullptr) << startFailure
-
-void ExpectCancelExitCode1(HWND sheet, const LaunchedProgram& program) {
-  DWORD exitCode = 0;
-  ASSERT_TRUE(CancelAndExit(sheet, program, &exitCode));
-  EXPECT_EQ(exitCode, 1u);
-}
-
 std::string EntryName(int i) { return GetPayloadEntry(i).fileName; }
 std::string InstalledPath(int i) { return std::string(Folder) + "\\" + EntryName(i); }
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }

@@ -27,19 +27,6 @@ constexpr int BrowseTree = 14145;         // and its tree of folders
 
 std::string InvalidFolderMessage(const std::string& folder) { return "'" + folder + "' is not a valid folder name"; }
 
-// Starts the program and fails the test when the wizard does not come.
-#define START_WIZARD(program, sheet)                \
-  LaunchedProgram program;                          \
-  std::string startFailure;                         \
-  HWND sheet = StartWizard(program, &startFailure); \
-  ASSERT_NE(sheet, nullptr) << startFailure
-
-void ExpectCancelExitCode1(HWND sheet, const LaunchedProgram& program) {
-  DWORD exitCode = 0;
-  ASSERT_TRUE(CancelAndExit(sheet, program, &exitCode));
-  EXPECT_EQ(exitCode, 1u);
-}
-
 // The destination page with text typed into its folder field.
 HWND TypeFolder(HWND sheet, const std::string& text) {
   HWND page = CurrentPage(sheet);

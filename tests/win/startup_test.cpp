@@ -30,13 +30,6 @@ std::string FolderOnDestinationPage(HWND sheet) {
   return ControlText(CurrentPage(sheet), 113);
 }
 
-// Leaves the wizard with Cancel and Exit and expects exit code 1.
-void ExpectCancelExitCode1(HWND sheet, const LaunchedProgram& program) {
-  DWORD exitCode = 0;
-  ASSERT_TRUE(CancelAndExit(sheet, program, &exitCode));
-  EXPECT_EQ(exitCode, 1u);
-}
-
 // ---- Texts ----
 
 // Every text of the string table, as the program shows or writes it. Test programs carry the

@@ -112,19 +112,6 @@ bool Contains(const std::vector<std::string>& texts, const std::string& text) {
   return false;
 }
 
-// Starts the program and fails the test when the wizard does not come.
-#define START_WIZARD(program, sheet)            \
-  LaunchedProgram program;                      \
-  std::string startFailure;                     \
-  HWND sheet = StartWizard(program, &startFailure); \
-  ASSERT_NE(sheet, nullptr) << startFailure
-
-void ExpectCancelExitCode1(HWND sheet, const LaunchedProgram& program) {
-  DWORD exitCode = 0;
-  ASSERT_TRUE(CancelAndExit(sheet, program, &exitCode));
-  EXPECT_EQ(exitCode, 1u);
-}
-
 // ---- Page order, titles, buttons, banner ----
 
 struct PageExpectation {

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include <gtest/gtest.h>
+
 #include "support/ui_driver.h"
 
 constexpr char SetupProgramPath[] = "S:\\setup.exe";
@@ -45,6 +47,20 @@ HWND OpenExitConfirmation(HWND sheet, DWORD processId);
 
 // Cancel, then Exit in the confirmation; waits for the program's end. True with its exit code.
 bool CancelAndExit(HWND sheet, const LaunchedProgram& program, DWORD* exitCode);
+
+// Cancel, then Exit: the program must end with exit code 1.
+inline void ExpectCancelExitCode1(HWND sheet, const LaunchedProgram& program) {
+  DWORD exitCode = 0;
+  ASSERT_TRUE(CancelAndExit(sheet, program, &exitCode));
+  EXPECT_EQ(exitCode, 1u);
+}
+
+// Starts the program and fails the test when the wizard does not come.
+#define START_WIZARD(program, sheet)                \
+  LaunchedProgram program;                          \
+  std::string startFailure;                         \
+  HWND sheet = StartWizard(program, &startFailure); \
+  ASSERT_NE(sheet, nullptr) << startFailure
 
 // A top-level window of our own in its own thread with a message loop, standing in for another
 // program's window (the running product, the utilities' setup). Records WM_PRODUCT_CLOSE.
