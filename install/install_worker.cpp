@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
+#include "install/active_run.h"
 #include "install/create_folder_path.h"
+#include "install/finishing_steps.h"
 #include "install/payload_catalogue.h"
 #include "install/progress_weights.h"
 #include "install/replace_at_restart.h"
@@ -87,8 +89,10 @@ int InstallEntry(const PayloadEntry& entry) {
 }
 
 // Shows the copy error message for the entry, owned by the copy page, and returns the answer:
-// IDYES (try again), IDNO (skip) or IDCANCEL (abandon; also when the box could not be shown).
+// IDYES (try again), IDNO (skip) or IDCANCEL (abandon; also when the box could not be shown,
+// and without a box once the program is ending: the wizard is gone).
 int AskAboutFailedEntry(const PayloadEntry& entry) {
+  if (ActiveRun.ending) return IDCANCEL;
   char message[MessageTextSize];
   FormatCopyErrorText(message, sizeof message, entry.fileName, SetupState.installFolder);
   int answer = MessageBoxA(SetupState.copyPageWindow, message, LoadText(TextCopyErrorCaption),
@@ -115,8 +119,7 @@ DWORD WINAPI InstallWorker(LPVOID) {
   ComputeProgressWeights(weights);
   CreateFolderPath(SetupState.installFolder);
 
-  // (Place of the earlier-version clean-up: version 4.0's program groups and uninstall keys.)
-
+  RemoveVersion4Registrations();
   RemoveStaleHelpFiles();
 
   int i = 0;
@@ -143,13 +146,12 @@ DWORD WINAPI InstallWorker(LPVOID) {
     return 0;
   }
 
-  // (Place of the internet shortcut files "website.url" and "register.url" and the shell links.)
-
+  // Not tested from here on (only the program group watches it): a cancel request after the
+  // last file does not stop the finishing steps.
+  WriteInternetShortcuts();
+  CreateProductShortcuts();
   SendProgress(100, LoadText(TextUpdatingRegistry));
-
-  // (Place of the registration calls: uninstall entry, program group, version 3.0 settings,
-  // heap look-aside option.)
-
+  RunRegistrationSteps();
   SendMessageA(SetupState.copyPageWindow, WM_SETUP_DONE, 1, 0);
   return 0;
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "inflate/inflate.h"
+#include "install/active_run.h"
 
 namespace {
 
@@ -35,13 +36,21 @@ int FillEntryFile(const PayloadData& data) {
 }  // namespace
 
 int WriteEntryFile(const char* targetPath, const PayloadEntry& entry) {
+  // Noted for the end of the program, which removes a file that a run could not finish.
+  NoteFileBeingWritten(targetPath);
   HANDLE file = CreateFileA(targetPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return 0;
+  if (file == INVALID_HANDLE_VALUE) {
+    ForgetFileBeingWritten();
+    return 0;
+  }
+  NoteFileHandle(file);
   InflateStream.outputFile = file;
 
   int written = FillEntryFile(LocatePayloadData(entry.archive));
+  if (written) ForgetFileBeingWritten();  // whole: the end of the program leaves it alone
   if (!CloseHandle(file)) written = 0;
+  ForgetFileBeingWritten();
   InflateStream.outputFile = nullptr;
   // This call created the file, so removing it takes nothing that was there before.
   if (!written) DeleteFileA(targetPath);

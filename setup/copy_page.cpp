@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "install/active_run.h"
 #include "install/install_worker.h"
 #include "resources/resource_ids.h"
 #include "setup/setup_state.h"
@@ -31,10 +32,11 @@ void StartRun(HWND page) {
   SetupState.cancelRequested = 0;
   CloseRunningProduct();
   // The run reports only through WM_SETUP_PROGRESS and WM_SETUP_DONE and ends by itself; its
-  // thread is never waited for.
+  // thread is kept only for the end of the program, which gives a run still active time to
+  // finish its current file.
   HANDLE worker = CreateThread(nullptr, WorkerStackSize, InstallWorker, nullptr, 0, nullptr);
   if (worker) {
-    CloseHandle(worker);
+    KeepWorkerThread(worker);
     return;
   }
   // No thread, no run: the page shows an abandoned run, so that Back and Cancel are offered

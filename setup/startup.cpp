@@ -6,6 +6,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "install/active_run.h"
 #include "registry/registry_cursor.h"
 #include "resources/resource_ids.h"
 #include "setup/bounded_text.h"
@@ -148,6 +149,7 @@ int RunSetup(HINSTANCE instance) {
   UpdateWindow(SetupState.mainWindow);  // never shown: the main window stays hidden
 
   RunWizard(SetupState.mainWindow);
+  EndActiveRun(RunEndWaitMs);  // a run still writing when the sheet closed
   DeleteDrawingResources();
   return 1;
 }

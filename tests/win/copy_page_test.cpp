@@ -258,6 +258,55 @@ TEST(CopyPage, StoppedRunLeavesWithCancelAndExit) {
   EXPECT_EQ(InstalledEntryCount(), installed) << "nothing more was written on the way out";
 }
 
+// Slows the run down (its thread runs for 200 microseconds at a time) until it is held inside
+// a large file that it is decoding, with part of its bytes on disk. Returns the entry, or -1
+// when no file was caught so.
+int CatchRunInsideLargeFile(HWND sheet, DWORD processId, const std::vector<DWORD>& knownThreads,
+                            SuspendedThreads& held) {
+  constexpr uint32_t Large = 150000;
+  DWORD start = GetTickCount();
+  // The run's thread, once the page shows its first file.
+  while (ControlText(PageWindow(sheet, CopyPage), StatusText).rfind("Copying: ", 0) != 0 ||
+         !held.SuspendNewThreads(processId, knownThreads))
+    if (GetTickCount() - start >= StartWaitMs) return -1;
+  for (int i = 0; i < PayloadEntryCount; ++i) {
+    PayloadEntry entry = GetPayloadEntry(i);
+    if (entry.installedSize < Large || LocatePayloadData(entry.archive).method == 0) continue;
+    const std::string path = InstalledPath(i);
+    for (;;) {  // until this file is complete
+      if (GetTickCount() - start >= 6 * StartWaitMs) return -1;
+      held.Step(200);
+      WIN32_FILE_ATTRIBUTE_DATA data;
+      if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) continue;
+      if (data.nFileSizeLow >= entry.installedSize) break;
+      if (data.nFileSizeLow == 0) continue;
+      DWORD_PTR ignored;  // a run held inside a lock that the sheet needs would stop the sheet too
+      if (SendMessageTimeoutA(sheet, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 500, &ignored)) return i;
+    }
+  }
+  return -1;
+}
+
+// The sheet closed while the run is held inside a large file: the program gives the run a few
+// seconds to finish that file, then removes it and ends. No file stays under its real name
+// unfinished, and every file written before it stays.
+TEST(CopyPage, ClosingTheSheetDuringARunLeavesNoUnfinishedFile) {
+  START_WIZARD(program, sheet);
+  std::vector<DWORD> knownThreads = ProcessThreadIds(program.processId);
+  StartRunInto(sheet);
+  SuspendedThreads held;
+  int caught = CatchRunInsideLargeFile(sheet, program.processId, knownThreads, held);
+  ASSERT_GE(caught, 0) << "the run was not caught inside a large file";
+  ASSERT_TRUE(ClickControl(PageWindow(sheet, CopyPage), PageCancel));  // the sheet's Cancel comes alive
+  DWORD start = GetTickCount();
+  DWORD exitCode = 0;
+  ASSERT_TRUE(CancelAndExit(sheet, program, &exitCode));
+  EXPECT_EQ(exitCode, 1u);
+  EXPECT_GE(GetTickCount() - start, 4800u) << "the program did not wait for the run";
+  EXPECT_FALSE(Exists(InstalledPath(caught))) << EntryName(caught) << " stayed unfinished";
+  ExpectFirstEntriesInstalled(caught);
+}
+
 // A file that can be written neither under its own name (held open by another process) nor as
 // ".new" (a leftover of that name): Cancel in the run's copy error abandons the run, and the page
 // is left in the same stopped state as after its own Cancel.

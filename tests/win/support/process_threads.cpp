@@ -39,3 +39,13 @@ void SuspendedThreads::Resume() {
   }
   threads_.clear();
 }
+
+void SuspendedThreads::Step(DWORD microseconds) {
+  LARGE_INTEGER frequency, start, now;
+  QueryPerformanceFrequency(&frequency);
+  for (HANDLE thread : threads_) ResumeThread(thread);
+  QueryPerformanceCounter(&start);
+  do QueryPerformanceCounter(&now);
+  while ((now.QuadPart - start.QuadPart) * 1000000 / frequency.QuadPart < microseconds);
+  for (HANDLE thread : threads_) SuspendThread(thread);
+}

@@ -21,6 +21,9 @@ class SuspendedThreads {
   bool SuspendNewThreads(DWORD processId, const std::vector<DWORD>& known);
   // Resumes and forgets the suspended threads.
   void Resume();
+  // Lets the suspended threads run for about microseconds, then suspends them again: a run
+  // stepped this way is slowed as much as needed, whatever the machine's speed.
+  void Step(DWORD microseconds);
   size_t count() const { return threads_.size(); }
 
  private:
