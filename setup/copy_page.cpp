@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "common/win_handles.h"
 #include "install/install_worker.h"
 #include "resources/resource_ids.h"
 #include "setup/setup_state.h"
@@ -32,11 +33,8 @@ void StartRun(HWND page) {
   CloseRunningProduct();
   // The run reports only through WM_SETUP_PROGRESS and WM_SETUP_DONE and ends by itself; its
   // thread is never waited for.
-  HANDLE worker = CreateThread(nullptr, WorkerStackSize, InstallWorker, nullptr, 0, nullptr);
-  if (worker) {
-    CloseHandle(worker);
-    return;
-  }
+  UniqueHandle worker(CreateThread(nullptr, WorkerStackSize, InstallWorker, nullptr, 0, nullptr));
+  if (worker) return;
   // No thread, no run: the page shows an abandoned run, so that Back and Cancel are offered
   // instead of a wizard without any way on.
   SendMessageA(page, WM_SETUP_PROGRESS, 0, reinterpret_cast<LPARAM>(LoadText(TextCopyCanceled)));

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 
+#include "common/win_handles.h"
 #include "resources/resource_ids.h"
 #include "setup/folder_name.h"
 #include "setup/setup_state.h"
@@ -72,8 +73,11 @@ int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM, LPARAM) {
 // Browse: runs the folder browser and puts the chosen folder's path into the edit control. A
 // cancelled browse, or a folder without a file-system path, leaves the edit control as it was.
 void BrowseForFolder(HWND page) {
-  IMalloc* allocator = nullptr;
-  if (FAILED(SHGetMalloc(&allocator)) || !allocator) return;
+  UniqueCom<IMalloc> allocator;
+  if (FAILED(SHGetMalloc(allocator.put())) || !allocator) {
+    allocator.release();  // a failed call may leave anything in its out-parameter
+    return;
+  }
   browseOwner = page;
 
   // The title buffer is also the browser's display-name buffer, into which the browser writes
@@ -90,13 +94,9 @@ void BrowseForFolder(HWND page) {
   browse.ulFlags = BIF_RETURNONLYFSDIRS;
   browse.lpfn = BrowseCallback;
   browse.lParam = reinterpret_cast<LPARAM>(page);
-  LPITEMIDLIST chosen = SHBrowseForFolderA(&browse);
-  if (chosen) {
-    char path[MAX_PATH];
-    if (SHGetPathFromIDListA(chosen, path)) SetDlgItemTextA(page, IDC_FOLDER_EDIT, path);
-    allocator->Free(chosen);
-  }
-  allocator->Release();
+  UniqueItemList chosen(allocator.get(), SHBrowseForFolderA(&browse));
+  char path[MAX_PATH];
+  if (chosen && SHGetPathFromIDListA(chosen.get(), path)) SetDlgItemTextA(page, IDC_FOLDER_EDIT, path);
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <new>
 
 #include "resources/resource_ids.h"
-#include "setup/bounded_text.h"
+#include "common/bounded_text.h"
 #include "setup/setup_state.h"
 #include "setup/wizard_frame.h"
 

@@ -6,9 +6,10 @@
 #include <cstring>
 #include <iterator>
 
+#include "common/bounded_text.h"
+#include "common/win_handles.h"
 #include "registry/registry_cursor.h"
 #include "resources/resource_ids.h"
-#include "setup/bounded_text.h"
 #include "setup/setup_state.h"
 #include "setup/wizard_frame.h"
 
@@ -96,9 +97,8 @@ bool RegisterMainWindowClass() {
 
 // Arial bold, 14 points at the screen's vertical resolution.
 HFONT CreateTitleFont() {
-  HDC memory = CreateCompatibleDC(nullptr);
-  int pixelsPerInch = GetDeviceCaps(memory, LOGPIXELSY);
-  DeleteDC(memory);
+  UniqueMemoryDc memory(CreateCompatibleDC(nullptr));
+  int pixelsPerInch = GetDeviceCaps(memory.get(), LOGPIXELSY);
   int height = -(14 * pixelsPerInch) / 72;  // truncates towards zero
   return CreateFontA(height, 0, 0, 0, FW_BOLD, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
 }
@@ -112,20 +112,12 @@ void DeleteDrawingResources() {
   SetupState.bannerBitmap = nullptr;
 }
 
-// OLE for the whole run; uninitialised on every way out.
-struct OleSession {
-  OleSession() { OleInitialize(nullptr); }
-  ~OleSession() { OleUninitialize(); }
-  OleSession(const OleSession&) = delete;
-  OleSession& operator=(const OleSession&) = delete;
-};
-
 }  // namespace
 
 int RunSetup(HINSTANCE instance) {
   SetupState.savedNextCaption[0] = '\0';
   InitCommonControls();
-  OleSession ole;
+  OleSession ole;  // uninitialised on every way out
   SetupState.instance = instance;
 
   if (!CheckPlatform()) {
@@ -210,16 +202,17 @@ int FindPreviousInstallFolder() {
 }
 
 void ChooseDefaultInstallFolder() {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", 0, KEY_QUERY_VALUE, &key) !=
-      ERROR_SUCCESS) {
+  UniqueKey key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", 0, KEY_QUERY_VALUE,
+                    key.put()) != ERROR_SUCCESS) {
+    key.release();  // a failed open may leave anything in its out-parameter
     CopyText(SetupState.installFolder, "C:\\Tarnwick");
     return;
   }
   char* folder = SetupState.installFolder;
   memset(folder, 0, MaxPathText);
   DWORD size = MaxPathText;
-  bool read = RegQueryValueExA(key, "ProgramFilesDir", nullptr, nullptr, reinterpret_cast<BYTE*>(folder), &size) ==
+  bool read = RegQueryValueExA(key.get(), "ProgramFilesDir", nullptr, nullptr, reinterpret_cast<BYTE*>(folder), &size) ==
                   ERROR_SUCCESS &&
               memchr(folder, '\0', MaxPathText) != nullptr;
   if (read) {
@@ -227,7 +220,6 @@ void ChooseDefaultInstallFolder() {
     read = AppendText(SetupState.installFolder, "\\KELM\\Tarnwick");
   }
   if (!read) CopyText(SetupState.installFolder, "C:\\KELM\\Tarnwick");
-  RegCloseKey(key);
 }
 
 void CloseRunningProduct() {

@@ -6,7 +6,8 @@
 #include <iterator>
 
 #include "resources/resource_ids.h"
-#include "setup/bounded_text.h"
+#include "common/bounded_text.h"
+#include "common/win_handles.h"
 #include "setup/setup_state.h"
 
 namespace {
@@ -80,11 +81,11 @@ void PaintBanner(HDC dc, HWND page) {
   RECT frame = {left, top, left + BannerFrameWidth, top + BannerFrameHeight};
 
   if (!SetupState.bannerBitmap) return;
-  HDC memory = CreateCompatibleDC(dc);
-  HGDIOBJ previous = SelectObject(memory, SetupState.bannerBitmap);
-  BitBlt(dc, left + 2, top + 2, BannerWidth, BannerHeight, memory, 0, 0, SRCCOPY);
-  SelectObject(memory, previous);
-  DeleteDC(memory);
+  {
+    UniqueMemoryDc memory(CreateCompatibleDC(dc));
+    UniqueSelection banner(memory.get(), SelectObject(memory.get(), SetupState.bannerBitmap));
+    BitBlt(dc, left + 2, top + 2, BannerWidth, BannerHeight, memory.get(), 0, 0, SRCCOPY);
+  }
   DrawEdge(dc, &frame, EDGE_SUNKEN, BF_RECT);
 }
 
