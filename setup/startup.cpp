@@ -15,12 +15,6 @@
 
 namespace {
 
-constexpr UINT TextSetupTitle = 19;  // also the main window class name
-constexpr UINT TextUnsupportedSystem = 20;
-constexpr UINT TextUnsupportedSystemCaption = 21;
-constexpr UINT TextUpgradeQuestion = 36;
-constexpr UINT TextUpgradeQuestionCaption = 37;
-
 // Earlier installations, searched in this order for their "InstallDir" (HKEY_LOCAL_MACHINE).
 struct InstallKey {
   const char* parent;
@@ -62,12 +56,12 @@ void EnterProgramFolder() {
   SetCurrentDirectoryA(module);
 }
 
-// Registers the main window class (name text 19), with the extended call first. True on success.
+// Registers the main window class (name IDS_SETUP_TITLE), with the extended call first. True on success.
 bool RegisterMainWindowClass() {
   HINSTANCE instance = SetupState.instance;
   HICON icon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_SETUP));
   HCURSOR cursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
-  const char* className = LoadText(TextSetupTitle);
+  const char* className = LoadText(IDS_SETUP_TITLE);
 
   WNDCLASSEXA extended = {};
   extended.cbSize = sizeof extended;
@@ -121,7 +115,7 @@ int RunSetup(HINSTANCE instance) {
   SetupState.instance = instance;
 
   if (!CheckPlatform()) {
-    MessageBoxA(nullptr, LoadText(TextUnsupportedSystem), LoadText(TextUnsupportedSystemCaption), MB_ICONERROR);
+    MessageBoxA(nullptr, LoadText(IDS_UNSUPPORTED_SYSTEM), LoadText(IDS_UNSUPPORTED_SYSTEM_CAPTION), MB_ICONERROR);
     return 0;
   }
   if (!OfferUpgradeFromVersion2()) return 0;
@@ -134,7 +128,7 @@ int RunSetup(HINSTANCE instance) {
     return 0;
   }
   SetupState.titleFont = CreateTitleFont();
-  SetupState.mainWindow = CreateWindowExA(0, LoadText(TextSetupTitle), "", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+  SetupState.mainWindow = CreateWindowExA(0, LoadText(IDS_SETUP_TITLE), "", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance,
                                           nullptr);
   UpdateWindow(SetupState.mainWindow);  // never shown: the main window stays hidden
@@ -176,7 +170,7 @@ int OfferUpgradeFromVersion2() {
   }
   RegistryCursor.Close();
 
-  if (MessageBoxA(nullptr, LoadText(TextUpgradeQuestion), LoadText(TextUpgradeQuestionCaption), MB_YESNO) == IDNO)
+  if (MessageBoxA(nullptr, LoadText(IDS_UPGRADE_QUESTION), LoadText(IDS_UPGRADE_QUESTION_CAPTION), MB_YESNO) == IDNO)
     return 0;
   SetupState.previousVersionFound = 1;
   explorer[folderLength - 1] = '\0';  // the folder without its trailing backslash
@@ -236,7 +230,7 @@ void HideSetupWindows() {
     ShowWindow(window, SW_HIDE);
   };
   hide(FindWindowA(nullptr, "Tarnwick Utilities 98 Setup"));
-  hide(FindWindowA(LoadText(TextSetupTitle), nullptr));
+  hide(FindWindowA(LoadText(IDS_SETUP_TITLE), nullptr));
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
