@@ -29,7 +29,7 @@ struct WizardPage {
   bool frontOnActivate;
 };
 constexpr WizardPage WizardPages[] = {
-    // index         template         procedure            banner frontOnActivate
+    // index          template         procedure            banner frontOnActivate
     {WelcomePage,     IDD_WELCOME,     WelcomePageProc,     true,  false},
     {LicencePage,     IDD_LICENCE,     LicencePageProc,     false, true},
     {DestinationPage, IDD_DESTINATION, DestinationPageProc, true,  false},
