@@ -6,22 +6,19 @@
 
 #include <cstdio>
 
+#include "common/bounded_text.h"
+#include "common/win_handles.h"
 #include "install/active_run.h"
 #include "install/pending_pieces.h"
 #include "registry/heap_option.h"
 #include "registry/registry_cursor.h"
-#include "setup/bounded_text.h"
+#include "resources/resource_ids.h"
 #include "setup/setup_state.h"
 #include "shortcuts/program_group.h"
 #include "shortcuts/progman.h"
 #include "shortcuts/shell_links.h"
 
 namespace {
-
-constexpr UINT TextShortcutName = 30;       // "My Tarnwick"
-constexpr UINT TextHomePageAddress = 43;     // content of "website.url"
-constexpr UINT TextRegistrationAddress = 47; // content of "register.url"
-constexpr UINT TextVersion4Group = 51;       // "Tarnwick 4.0"
 
 // Version 4.0's program groups, formed from text 51.
 constexpr const char* Version4GroupFormats[] = {"%s", "%s BETA", "%s Pro"};
@@ -48,10 +45,10 @@ int InstallFolderPath(char (&path)[MaxPathText], const char* name) {
 int WriteInternetShortcut(const char* name, const char* address) {
   char path[MaxPathText];
   if (!InstallFolderPath(path, name)) return 0;
-  std::FILE* file = std::fopen(path, "wt");  // text mode: "\n" is written as CR LF
+  UniqueStream file(std::fopen(path, "wt"));  // text mode: "\n" is written as CR LF
   if (!file) return 0;
-  bool written = std::fprintf(file, "[InternetShortcut]\nURL=%s", address) > 0;
-  written = std::fclose(file) == 0 && written;
+  std::fprintf(file.get(), "[InternetShortcut]\nURL=%s", address);
+  bool written = CloseWrittenStream(file);
   if (!written) DeleteFileA(path);
   return written;
 }
@@ -64,7 +61,7 @@ void RemoveVersion4Registrations() {
   char explorer[MaxPathText];
   if (!InstallFolderPath(explorer, "twexplo.exe") || GetFileAttributesA(explorer) == INVALID_FILE_ATTRIBUTES) return;
   char base[MaxPathText];
-  CopyText(base, LoadText(TextVersion4Group));
+  CopyText(base, LoadText(IDS_VERSION4_GROUP_NAME));
   for (const char* format : Version4GroupFormats) {
     char group[MaxPathText];
     std::snprintf(group, sizeof group, format, base);  // a 199-character text and " BETA" fit
@@ -74,8 +71,8 @@ void RemoveVersion4Registrations() {
 }
 
 void WriteInternetShortcuts() {
-  if (WriteInternetShortcut("website.url", LoadText(TextHomePageAddress))) SetupState.websiteShortcutWritten = 1;
-  WriteInternetShortcut("register.url", LoadText(TextRegistrationAddress));
+  if (WriteInternetShortcut("website.url", LoadText(IDS_HOME_PAGE_ADDRESS))) SetupState.websiteShortcutWritten = 1;
+  WriteInternetShortcut("register.url", LoadText(IDS_REGISTRATION_ADDRESS));
 }
 
 void CreateProductShortcuts() {
@@ -83,7 +80,7 @@ void CreateProductShortcuts() {
   CoInitialize(nullptr);
   RemoveOutdatedShortcuts();
   char name[MaxPathText];
-  CopyText(name, LoadText(TextShortcutName));
+  CopyText(name, LoadText(IDS_SHORTCUT_NAME));
   char target[MaxPathText];
   if (!InstallFolderPath(target, "TWExplo.exe")) return;
   for (int csidl : ShortcutFolders) {

@@ -4,14 +4,12 @@
 #include <cstring>
 #include <iterator>
 
-#include "setup/bounded_text.h"
+#include "common/bounded_text.h"
+#include "resources/resource_ids.h"
 #include "setup/setup_state.h"
 #include "shortcuts/progman.h"
 
 namespace {
-
-constexpr UINT TextProductGroup = 1;  // "Tarnwick Pro 5.0"
-constexpr UINT TextOlderGroup = 55;   // "Tarnwick 5.0"
 
 enum class ItemCondition { Always, WebsiteShortcutWritten };
 
@@ -25,19 +23,19 @@ struct GroupItem {
   ItemCondition condition;
 };
 constexpr GroupItem GroupItems[] = {
-    {"TWick.exe", 31, nullptr, false, ItemCondition::Always},            // "Toolbar"
-    {"TWWizard.exe", 4, nullptr, false, ItemCondition::Always},          // "Bar Builder"
-    {"DiskGau.exe", 11, nullptr, false, ItemCondition::Always},          // "Disk Gauge"
-    {"TWSync.exe", 34, nullptr, false, ItemCondition::Always},           // "Folder Mirror"
-    {"Patchwell.exe", 35, nullptr, false, ItemCondition::Always},        // "Patchwell"
-    {"TrackLister.exe", 50, nullptr, false, ItemCondition::Always},      // "Track Lister"
+    {"TWick.exe", IDS_ITEM_TOOLBAR, nullptr, false, ItemCondition::Always},
+    {"TWWizard.exe", IDS_ITEM_BAR_BUILDER, nullptr, false, ItemCondition::Always},
+    {"DiskGau.exe", IDS_ITEM_DISK_GAUGE, nullptr, false, ItemCondition::Always},
+    {"TWSync.exe", IDS_ITEM_FOLDER_MIRROR, nullptr, false, ItemCondition::Always},
+    {"Patchwell.exe", IDS_ITEM_PATCHWELL, nullptr, false, ItemCondition::Always},
+    {"TrackLister.exe", IDS_ITEM_TRACK_LISTER, nullptr, false, ItemCondition::Always},
     {"TWExplo.exe", 0, "Tarnwick", false, ItemCondition::Always},
-    {"readme.rtf", 6, nullptr, false, ItemCondition::Always},            // "Read Me"
-    {"tarnwick.hlp", 22, nullptr, false, ItemCondition::Always},         // "Tarnwick Help"
-    {"TWFind.exe", 26, nullptr, false, ItemCondition::Always},           // "Locator"
-    {"UnInstal.exe", 5, nullptr, true, ItemCondition::Always},           // "Uninstall Tarnwick"
+    {"readme.rtf", IDS_ITEM_READ_ME, nullptr, false, ItemCondition::Always},
+    {"tarnwick.hlp", IDS_ITEM_HELP, nullptr, false, ItemCondition::Always},
+    {"TWFind.exe", IDS_ITEM_LOCATOR, nullptr, false, ItemCondition::Always},
+    {"UnInstal.exe", IDS_ITEM_UNINSTALL, nullptr, true, ItemCondition::Always},
     {"website.url", 0, "KELM Home Page", false, ItemCondition::WebsiteShortcutWritten},
-    {"TWDlgHlp.exe", 33, nullptr, false, ItemCondition::Always},         // "Dialog Aide"
+    {"TWDlgHlp.exe", IDS_ITEM_DIALOG_AIDE, nullptr, false, ItemCondition::Always},
 };
 static_assert(std::size(GroupItems) == 13);
 
@@ -64,18 +62,18 @@ void ReportGroupCancelled() { SendMessageA(SetupState.copyPageWindow, WM_SETUP_D
 
 void RemoveOlderGroups() {
   char name[MaxPathText];
-  CopyText(name, LoadText(TextProductGroup));  // string-table texts have at most 199 characters
+  CopyText(name, LoadText(IDS_GROUP_NAME));  // string-table texts have at most 199 characters
   ProgmanDeleteGroup(name);
-  std::snprintf(name, sizeof name, "%s BETA", LoadText(TextProductGroup));
+  std::snprintf(name, sizeof name, "%s BETA", LoadText(IDS_GROUP_NAME));
   ProgmanDeleteGroup(name);
-  ProgmanDeleteGroup(LoadText(TextOlderGroup));
+  ProgmanDeleteGroup(LoadText(IDS_VERSION5_GROUP_NAME));
 }
 
 void CreateProgramGroup() {
   // A repeated installation rebuilds the group from nothing: the group of this name goes first.
   RemoveOlderGroups();
   char groupName[MaxPathText];
-  CopyText(groupName, LoadText(TextProductGroup));
+  CopyText(groupName, LoadText(IDS_GROUP_NAME));
   ProgmanCreateGroup(groupName, nullptr);
   ProgmanShowGroup(groupName, SW_SHOWNORMAL);
 

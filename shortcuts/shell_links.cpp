@@ -6,30 +6,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/win_handles.h"
 #include "registry/registry_cursor.h"
 #include "setup/setup_state.h"
 
 const char* const productLinkTargets[5] = {"twick.exe", "twexplo.exe", "diskgau.exe", "twdlghlp.exe", "tarnwick.hlp"};
 
 namespace {
-
-// A COM interface pointer, released when it goes out of scope.
-template <typename Interface>
-class ComPointer {
- public:
-  ComPointer() = default;
-  ComPointer(const ComPointer&) = delete;
-  ComPointer& operator=(const ComPointer&) = delete;
-  ~ComPointer() {
-    if (pointer_) pointer_->Release();
-  }
-  Interface* get() const { return pointer_; }
-  Interface* operator->() const { return pointer_; }
-  void** put() { return reinterpret_cast<void**>(&pointer_); }
-
- private:
-  Interface* pointer_ = nullptr;
-};
 
 // Formats a path into path (MaxPathText bytes). 0, with path empty, when it would not fit.
 [[gnu::format(printf, 2, 3)]] int FormatPath(char* path, const char* format, ...) {
@@ -104,20 +87,20 @@ int CreateShellLink(const char* folder, const char* name, const char* target, co
   if (!FormatPath(linkPath, "%s\\%s.lnk", folder, name) || !WidePath(linkPath, widePath)) return 0;
   if (!FitsInPath(target) || !FitsInPath(workingFolder) || !FitsInPath(iconFile)) return 0;
 
-  ComPointer<IShellLinkA> link;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.put()))) return 0;
-  if (itemList) link->SetIDList(itemList);
-  if (Given(target)) link->SetPath(target);
-  if (Given(name)) link->SetDescription(name);
-  if (Given(arguments)) link->SetArguments(arguments);
-  link->SetShowCmd(showCommand);
-  if (Given(workingFolder)) link->SetWorkingDirectory(workingFolder);
-  if (Given(iconFile)) link->SetIconLocation(iconFile, iconIndex);
+  UniqueCom<IShellLinkA> link;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, reinterpret_cast<void**>(link.put())))) return 0;
+  if (itemList) link.get()->SetIDList(itemList);
+  if (Given(target)) link.get()->SetPath(target);
+  if (Given(name)) link.get()->SetDescription(name);
+  if (Given(arguments)) link.get()->SetArguments(arguments);
+  link.get()->SetShowCmd(showCommand);
+  if (Given(workingFolder)) link.get()->SetWorkingDirectory(workingFolder);
+  if (Given(iconFile)) link.get()->SetIconLocation(iconFile, iconIndex);
 
   bool saved = false;
   {
-    ComPointer<IPersistFile> file;
-    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.put()))) saved = SUCCEEDED(file->Save(widePath, FALSE));
+    UniqueCom<IPersistFile> file;
+    if (SUCCEEDED(link.get()->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put())))) saved = SUCCEEDED(file.get()->Save(widePath, FALSE));
   }
   if (!saved) return 0;
   SHChangeNotify(SHCNE_CREATE, SHCNF_PATHA, linkPath, nullptr);
@@ -128,14 +111,14 @@ int ResolveShellLink(const char* linkPath, char* target) {
   target[0] = '\0';
   wchar_t widePath[MaxPathText];
   if (!WidePath(linkPath, widePath)) return 0;
-  ComPointer<IShellLinkA> link;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.put()))) return 0;
-  ComPointer<IPersistFile> file;
-  if (FAILED(link->QueryInterface(IID_IPersistFile, file.put()))) return 0;
-  if (FAILED(file->Load(widePath, STGM_READ))) return 0;
+  UniqueCom<IShellLinkA> link;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, reinterpret_cast<void**>(link.put())))) return 0;
+  UniqueCom<IPersistFile> file;
+  if (FAILED(link.get()->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put())))) return 0;
+  if (FAILED(file.get()->Load(widePath, STGM_READ))) return 0;
   constexpr DWORD ResolveTimeoutMs = 300;  // in the high word of the flags, with SLR_NO_UI
-  if (link->Resolve(nullptr, SLR_NO_UI | SLR_ANY_MATCH | (ResolveTimeoutMs << 16)) != S_OK) return 0;
-  if (link->GetPath(target, MaxPathText, nullptr, SLGP_UNCPRIORITY) != S_OK || target[0] == '\0') {
+  if (link.get()->Resolve(nullptr, SLR_NO_UI | SLR_ANY_MATCH | (ResolveTimeoutMs << 16)) != S_OK) return 0;
+  if (link.get()->GetPath(target, MaxPathText, nullptr, SLGP_UNCPRIORITY) != S_OK || target[0] == '\0') {
     target[0] = '\0';
     return 0;
   }
@@ -144,14 +127,12 @@ int ResolveShellLink(const char* linkPath, char* target) {
 
 int GetShellFolderPath(int csidl, char* path) {
   path[0] = '\0';
-  ComPointer<IMalloc> allocator;
-  if (FAILED(SHGetMalloc(reinterpret_cast<IMalloc**>(allocator.put())))) return 0;
-  LPITEMIDLIST items = nullptr;
-  if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &items)) || !items) return 0;
+  UniqueCom<IMalloc> allocator;
+  if (FAILED(SHGetMalloc(allocator.put()))) return 0;
+  UniqueItemList items(allocator.get());
+  if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, items.put())) || !items) return 0;
   // SHGetPathFromIDListA writes at most MAX_PATH (260) bytes.
-  BOOL found = SHGetPathFromIDListA(items, path);
-  allocator->Free(items);
-  if (!found || path[0] == '\0') {
+  if (!SHGetPathFromIDListA(items.get(), path) || path[0] == '\0') {
     path[0] = '\0';
     return 0;
   }
@@ -188,8 +169,8 @@ void PruneProductLinks(const char* folder, const char* installFolder) {
   char pattern[MaxPathText];
   if (!FormatPath(pattern, "%s\\*.*", folder)) return;
   WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(pattern, &found);
-  if (search == INVALID_HANDLE_VALUE) return;
+  UniqueFind search(FindFirstFileA(pattern, &found));
+  if (!search) return;
   do {
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;  // subfolders are not entered
     if (!IsLinkFileName(found.cFileName)) continue;
@@ -198,6 +179,5 @@ void PruneProductLinks(const char* folder, const char* installFolder) {
     if (!FormatPath(linkPath, "%s\\%s", folder, found.cFileName)) continue;
     if (!ResolveShellLink(linkPath, target) || !IsProductTarget(target, installFolder)) continue;
     if (IsOutdatedShortcutPlace(linkPath)) DeleteFileA(linkPath);
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
+  } while (FindNextFileA(search.get(), &found));
 }
