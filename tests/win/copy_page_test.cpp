@@ -177,7 +177,7 @@ TEST(CopyPage, CompletedRunInstallsEveryFileAndMovesOnToTheOptionsPage) {
   EXPECT_EQ(ProgressPosition(copyPage), 100);
   EXPECT_EQ(Describe(GetButtonState(sheet, SheetCancel)), Describe(Enabled)) << "enabled on leaving the copy page";
 
-  EXPECT_EQ(FolderFileNames(Folder).size(), size_t(PayloadEntryCount));
+  EXPECT_EQ(FolderFileNames(Folder).size(), size_t(PayloadEntryCount) + 2) << "the catalogue's files and the two .url files";
   ExpectFirstEntriesInstalled(PayloadEntryCount);
   ExpectCancelExitCode1(sheet, program);
 }

@@ -125,9 +125,10 @@ TEST_F(InstallRun, EmptyFolderReceivesEveryFileWithOrderedProgress) {
     before += GetPayloadEntry(i).installedSize;
   }
 
-  // Exactly the catalogue's files, byte for byte, named in the catalogue's letter case.
+  // Exactly the catalogue's files, byte for byte, named in the catalogue's letter case, and the
+  // two internet shortcut files written after them.
   std::vector<std::string> names = FolderFileNames(SetupState.installFolder);
-  std::set<std::string> expected;
+  std::set<std::string> expected = {"website.url", "register.url"};
   for (int i = 0; i < PayloadEntryCount; ++i) expected.insert(EntryName(i));
   EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), expected);
   ExpectEntriesInstalled(0, PayloadEntryCount);
@@ -145,7 +146,7 @@ TEST_F(InstallRun, EarlierInstallationIsReplacedInTheCatalogueLetterCase) {
 
   ExpectCompletedRun(record, PayloadEntryCount + 1);
   std::vector<std::string> names = FolderFileNames(SetupState.installFolder);
-  ASSERT_EQ(names.size(), size_t(PayloadEntryCount));
+  ASSERT_EQ(names.size(), size_t(PayloadEntryCount) + 2) << "the catalogue's files and the two .url files";
   for (int i = 0; i < PayloadEntryCount; ++i) {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(InFolder(EntryName(i)).c_str(), &found);
