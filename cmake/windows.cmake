@@ -51,7 +51,7 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 # Shared test support (the UI driver, prefix helpers).
 file(GLOB WIN_SUPPORT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/support/*.cpp)
-add_library(tw_test_support STATIC ${WIN_SUPPORT_SOURCES})
+add_library(tw_test_support STATIC ${WIN_SUPPORT_SOURCES} ${CMAKE_SOURCE_DIR}/tools/zip_writer.cpp)
 target_include_directories(tw_test_support PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests/win)
 target_link_libraries(tw_test_support PUBLIC tw_core GTest::gtest)
 
