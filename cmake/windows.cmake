@@ -4,9 +4,10 @@ if(NOT HOST_BUILD_DIR)
 endif()
 set(PAYLOAD_OUT ${HOST_BUILD_DIR}/payload)
 
-# Test runs: one disposable Wine prefix each (cmake/wine-run.sh.in).
+# Test runs: one disposable Wine prefix each (cmake/wine-run.sh.in, tools/wine-session.sh).
 set(WINE_TEMPLATE ${CMAKE_BINARY_DIR}/../wine/template)
 set(WINE_TEMPLATE_SCRIPT ${CMAKE_SOURCE_DIR}/tools/wine-template.sh)
+set(WINE_SESSION_SCRIPT ${CMAKE_SOURCE_DIR}/tools/wine-session.sh)
 set(PAYLOAD_FILES ${PAYLOAD_OUT}/files)
 set(TEST_ARTIFACTS ${CMAKE_BINARY_DIR}/../test-artifacts)
 configure_file(cmake/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh @ONLY
