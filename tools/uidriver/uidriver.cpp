@@ -1,5 +1,6 @@
 // uidriver: drives the setup wizard from the command line, one command per invocation, for
-// scripts that walk the wizard headlessly (run it in the same Wine prefix as setup.exe).
+// scripts that walk the wizard headlessly (make run; run it in the same Wine prefix as setup.exe).
+// The Windows tests use the same functions (ui_driver.h) directly.
 //
 //   uidriver wait-sheet [SECONDS]           wait for the wizard; print its caption
 //   uidriver page                           print the current page index (0 welcome .. 5 finish)
@@ -38,7 +39,7 @@
 #include <cstring>
 #include <string>
 
-#include "support/ui_driver.h"
+#include "tools/uidriver/ui_driver.h"
 
 namespace {
 
@@ -96,131 +97,180 @@ int SheetButtonId(const char* name) {
   return 0;
 }
 
+// ---- Commands on windows in general (sheet is null) ----
+
+int WaitSheet(int argc, char** argv, HWND) {
+  HWND sheet = WaitForWizardSheet(WaitArgument(argc, argv, 2));
+  if (!sheet) return Fail("no wizard");
+  printf("%s\n", WindowText(sheet).c_str());
+  return 0;
+}
+
+int SetVersion(int, char** argv, HWND) {
+  bool ok = SetWineVersion(argv[2], strcmp(argv[3], "default") == 0 ? nullptr : argv[3]);
+  return ok ? 0 : Fail("cannot write the Wine version setting");
+}
+
+int WaitWindow(int argc, char** argv, HWND) {
+  return WaitForTopWindow(argv[2], WaitArgument(argc, argv, 3)) ? 0 : Fail("no such window");
+}
+
+int WaitGone(int argc, char** argv, HWND) {
+  HWND window = FindTopWindow(argv[2]);
+  return !window || WaitForWindowGone(window, WaitArgument(argc, argv, 3)) ? 0 : Fail("the window stays");
+}
+
+int Message(int argc, char** argv, HWND) {
+  HWND box = WaitForTopWindow(argv[2], WaitArgument(argc, argv, 3));
+  if (!box) return Fail("no such window");
+  printf("%s\n", MessageText(box).c_str());
+  return 0;
+}
+
+int Answer(int argc, char** argv, HWND) {
+  int id;
+  if (!ParseNumber(argv[3], &id)) return Usage();
+  HWND box = WaitForTopWindow(argv[2], WaitArgument(argc, argv, 4));
+  if (!box) return Fail("no such window");
+  return ClickControl(box, id, 2000) ? 0 : Fail("the button cannot be clicked");
+}
+
+int Key(int, char** argv, HWND) {
+  UINT key = strcmp(argv[3], "escape") == 0 ? VK_ESCAPE : strcmp(argv[3], "return") == 0 ? VK_RETURN : 0;
+  if (!key) return Usage();
+  HWND window = WaitForTopWindow(argv[2], 2000);
+  if (!window) return Fail("no such window");
+  return PostKey(window, key) ? 0 : Fail("cannot post the key");
+}
+
+int Rect(int argc, char** argv, HWND) {
+  HWND window = Target(argc >= 3 ? argv[2] : "@sheet");
+  if (argc >= 3 && strcmp(argv[2], "@screen") == 0) {
+    printf("%dx%d+0+0\n", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    return 0;
+  }
+  if (!window) return Fail("no such window");
+  RECT r = WindowRect(window);
+  printf("%ldx%ld+%ld+%ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
+  return 0;
+}
+
+int Screenshot(int argc, char** argv, HWND) {
+  const char* target = argc >= 4 ? argv[3] : "@sheet";
+  HWND window = Target(target);
+  if (!window && strcmp(target, "@screen") != 0) return Fail("no such window");
+  return SaveScreenshot(window, argv[2]) ? 0 : Fail("cannot save the picture");
+}
+
+// ---- Commands on the wizard (sheet is the wizard's sheet) ----
+
+int Page(int, char**, HWND sheet) {
+  printf("%d\n", CurrentPageIndex(sheet));
+  return 0;
+}
+
+int WaitPage(int argc, char** argv, HWND sheet) {
+  int index;
+  if (!ParseNumber(argv[2], &index)) return Usage();
+  return WaitForPage(sheet, index, WaitArgument(argc, argv, 3)) ? 0 : Fail("the page is not shown");
+}
+
+int SelectPageCommand(int, char** argv, HWND sheet) {
+  int index;
+  if (!ParseNumber(argv[2], &index)) return Usage();
+  return SelectPage(sheet, index) ? 0 : Fail("the sheet refused the page");
+}
+
+int Click(int argc, char** argv, HWND sheet) {
+  int id = SheetButtonId(argv[2]);
+  if (!id) return Usage();
+  return ClickControl(sheet, id, WaitArgument(argc, argv, 3)) ? 0 : Fail("the button cannot be clicked");
+}
+
+int Press(int argc, char** argv, HWND sheet) {
+  int id;
+  if (!ParseNumber(argv[2], &id)) return Usage();
+  HWND page = CurrentPage(sheet);
+  return page && ClickControl(page, id, WaitArgument(argc, argv, 3)) ? 0 : Fail("the button cannot be clicked");
+}
+
+int Buttons(int, char**, HWND sheet) {
+  printf("back=%s next=%s finish=%s cancel=%s\n", Describe(GetButtonState(sheet, SheetBack)),
+         Describe(GetButtonState(sheet, SheetNext)), Describe(GetButtonState(sheet, SheetFinish)),
+         Describe(GetButtonState(sheet, SheetCancel)));
+  return 0;
+}
+
+int Text(int, char** argv, HWND sheet) {
+  int id;
+  if (!ParseNumber(argv[2], &id)) return Usage();
+  HWND owner = OwnerOfControl(sheet, id);
+  if (!GetDlgItem(owner, id)) return Fail("no such control");
+  printf("%s\n", ControlText(owner, id).c_str());
+  return 0;
+}
+
+int SetText(int, char** argv, HWND sheet) {
+  int id;
+  if (!ParseNumber(argv[2], &id)) return Usage();
+  return SetControlText(OwnerOfControl(sheet, id), id, argv[3]) ? 0 : Fail("cannot set the text");
+}
+
+int Check(int argc, char** argv, HWND sheet) {
+  int id;
+  if (!ParseNumber(argv[2], &id)) return Usage();
+  HWND page = CurrentPage(sheet);
+  if (argc == 4) {
+    int want = strcmp(argv[3], "on") == 0 ? BST_CHECKED : strcmp(argv[3], "off") == 0 ? BST_UNCHECKED : -1;
+    if (want < 0) return Usage();
+    if (CheckState(page, id) != want && !ClickControl(page, id, 2000)) return Fail("cannot click the box");
+    return 0;
+  }
+  int state = CheckState(page, id);
+  if (state < 0) return Fail("no such check box");
+  printf("%s\n", state == BST_CHECKED ? "on" : state == BST_UNCHECKED ? "off" : "indeterminate");
+  return 0;
+}
+
+// One row a command: the argument counts it takes (argc, the program name and the command
+// included; AnyCount for no upper limit) and whether it works on the wizard. A wizard command
+// first finds the sheet ("no wizard" when there is none), then checks its arguments.
+constexpr int AnyCount = 1 << 30;
+struct Command {
+  const char* name;
+  int minArgc, maxArgc;
+  bool onWizard;
+  int (*run)(int argc, char** argv, HWND sheet);
+};
+constexpr Command kCommands[] = {
+    {"wait-sheet", 2, AnyCount, false, WaitSheet},
+    {"set-version", 4, 4, false, SetVersion},
+    {"wait-window", 3, AnyCount, false, WaitWindow},
+    {"wait-gone", 3, AnyCount, false, WaitGone},
+    {"message", 3, AnyCount, false, Message},
+    {"answer", 4, AnyCount, false, Answer},
+    {"key", 4, 4, false, Key},
+    {"rect", 2, AnyCount, false, Rect},
+    {"screenshot", 3, AnyCount, false, Screenshot},
+    {"page", 2, AnyCount, true, Page},
+    {"wait-page", 3, AnyCount, true, WaitPage},
+    {"select-page", 3, 3, true, SelectPageCommand},
+    {"click", 3, AnyCount, true, Click},
+    {"press", 3, AnyCount, true, Press},
+    {"buttons", 2, AnyCount, true, Buttons},
+    {"text", 3, 3, true, Text},
+    {"set-text", 4, 4, true, SetText},
+    {"check", 3, 4, true, Check},
+};
+
 int Run(int argc, char** argv) {
   if (argc < 2) return Usage();
-  std::string command = argv[1];
-
-  if (command == "wait-sheet") {
-    HWND sheet = WaitForWizardSheet(WaitArgument(argc, argv, 2));
-    if (!sheet) return Fail("no wizard");
-    printf("%s\n", WindowText(sheet).c_str());
-    return 0;
-  }
-  if (command == "set-version" && argc == 4) {
-    bool ok = SetWineVersion(argv[2], strcmp(argv[3], "default") == 0 ? nullptr : argv[3]);
-    return ok ? 0 : Fail("cannot write the Wine version setting");
-  }
-  if (command == "wait-window" && argc >= 3) {
-    return WaitForTopWindow(argv[2], WaitArgument(argc, argv, 3)) ? 0 : Fail("no such window");
-  }
-  if (command == "wait-gone" && argc >= 3) {
-    HWND window = FindTopWindow(argv[2]);
-    return !window || WaitForWindowGone(window, WaitArgument(argc, argv, 3)) ? 0 : Fail("the window stays");
-  }
-  if (command == "message" && argc >= 3) {
-    HWND box = WaitForTopWindow(argv[2], WaitArgument(argc, argv, 3));
-    if (!box) return Fail("no such window");
-    printf("%s\n", MessageText(box).c_str());
-    return 0;
-  }
-  if (command == "answer" && argc >= 4) {
-    int id;
-    if (!ParseNumber(argv[3], &id)) return Usage();
-    HWND box = WaitForTopWindow(argv[2], WaitArgument(argc, argv, 4));
-    if (!box) return Fail("no such window");
-    return ClickControl(box, id, 2000) ? 0 : Fail("the button cannot be clicked");
-  }
-  if (command == "key" && argc == 4) {
-    UINT key = strcmp(argv[3], "escape") == 0 ? VK_ESCAPE : strcmp(argv[3], "return") == 0 ? VK_RETURN : 0;
-    if (!key) return Usage();
-    HWND window = WaitForTopWindow(argv[2], 2000);
-    if (!window) return Fail("no such window");
-    return PostKey(window, key) ? 0 : Fail("cannot post the key");
-  }
-  if (command == "rect") {
-    HWND window = Target(argc >= 3 ? argv[2] : "@sheet");
-    if (argc >= 3 && strcmp(argv[2], "@screen") == 0) {
-      printf("%dx%d+0+0\n", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-      return 0;
-    }
-    if (!window) return Fail("no such window");
-    RECT r = WindowRect(window);
-    printf("%ldx%ld+%ld+%ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
-    return 0;
-  }
-  if (command == "screenshot" && argc >= 3) {
-    const char* target = argc >= 4 ? argv[3] : "@sheet";
-    HWND window = Target(target);
-    if (!window && strcmp(target, "@screen") != 0) return Fail("no such window");
-    return SaveScreenshot(window, argv[2]) ? 0 : Fail("cannot save the picture");
-  }
-
-  // The remaining commands work on the wizard.
-  static const char* const wizardCommands[] = {"page", "wait-page", "select-page", "click", "press",
-                                               "buttons", "text", "set-text", "check"};
-  bool known = false;
-  for (const char* name : wizardCommands) known = known || command == name;
-  if (!known) return Usage();
-  HWND sheet = Sheet();
-  if (!sheet) return Fail("no wizard");
-  if (command == "page") {
-    printf("%d\n", CurrentPageIndex(sheet));
-    return 0;
-  }
-  if (command == "wait-page" && argc >= 3) {
-    int index;
-    if (!ParseNumber(argv[2], &index)) return Usage();
-    return WaitForPage(sheet, index, WaitArgument(argc, argv, 3)) ? 0 : Fail("the page is not shown");
-  }
-  if (command == "select-page" && argc == 3) {
-    int index;
-    if (!ParseNumber(argv[2], &index)) return Usage();
-    return SelectPage(sheet, index) ? 0 : Fail("the sheet refused the page");
-  }
-  if (command == "click" && argc >= 3) {
-    int id = SheetButtonId(argv[2]);
-    if (!id) return Usage();
-    return ClickControl(sheet, id, WaitArgument(argc, argv, 3)) ? 0 : Fail("the button cannot be clicked");
-  }
-  if (command == "press" && argc >= 3) {
-    int id;
-    if (!ParseNumber(argv[2], &id)) return Usage();
-    HWND page = CurrentPage(sheet);
-    return page && ClickControl(page, id, WaitArgument(argc, argv, 3)) ? 0 : Fail("the button cannot be clicked");
-  }
-  if (command == "buttons") {
-    printf("back=%s next=%s finish=%s cancel=%s\n", Describe(GetButtonState(sheet, SheetBack)),
-           Describe(GetButtonState(sheet, SheetNext)), Describe(GetButtonState(sheet, SheetFinish)),
-           Describe(GetButtonState(sheet, SheetCancel)));
-    return 0;
-  }
-  if (command == "text" && argc == 3) {
-    int id;
-    if (!ParseNumber(argv[2], &id)) return Usage();
-    HWND owner = OwnerOfControl(sheet, id);
-    if (!GetDlgItem(owner, id)) return Fail("no such control");
-    printf("%s\n", ControlText(owner, id).c_str());
-    return 0;
-  }
-  if (command == "set-text" && argc == 4) {
-    int id;
-    if (!ParseNumber(argv[2], &id)) return Usage();
-    return SetControlText(OwnerOfControl(sheet, id), id, argv[3]) ? 0 : Fail("cannot set the text");
-  }
-  if (command == "check" && (argc == 3 || argc == 4)) {
-    int id;
-    if (!ParseNumber(argv[2], &id)) return Usage();
-    HWND page = CurrentPage(sheet);
-    if (argc == 4) {
-      int want = strcmp(argv[3], "on") == 0 ? BST_CHECKED : strcmp(argv[3], "off") == 0 ? BST_UNCHECKED : -1;
-      if (want < 0) return Usage();
-      if (CheckState(page, id) != want && !ClickControl(page, id, 2000)) return Fail("cannot click the box");
-      return 0;
-    }
-    int state = CheckState(page, id);
-    if (state < 0) return Fail("no such check box");
-    printf("%s\n", state == BST_CHECKED ? "on" : state == BST_UNCHECKED ? "off" : "indeterminate");
-    return 0;
+  for (const Command& command : kCommands) {
+    if (strcmp(argv[1], command.name) != 0) continue;
+    HWND sheet = nullptr;
+    if (command.onWizard && !(sheet = Sheet())) return Fail("no wizard");
+    if (argc < command.minArgc || argc > command.maxArgc) return Usage();
+    return command.run(argc, argv, sheet);
   }
   return Usage();
 }
