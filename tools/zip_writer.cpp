@@ -13,12 +13,11 @@ constexpr uint32_t kArchiveAttribute = 0x20;  // FILE_ATTRIBUTE_ARCHIVE
 
 void PutName(std::vector<uint8_t>& out, const std::string& text) { out.insert(out.end(), text.begin(), text.end()); }
 
-}  // namespace
-
-void PutZipLocalHeader(std::vector<uint8_t>& out, const ZipEntryFields& entry, uint32_t compressedSize) {
-  Put32(out, kLocalHeaderSignature);
-  Put16(out, kVersion);  // needed to extract
-  Put16(out, 0);         // flags: no encryption, sizes and CRC in this header
+// The fields that the local and the central header share, in the same order: version needed to
+// extract, flags, method, time, date, CRC-32, sizes, name length.
+void PutEntryFields(std::vector<uint8_t>& out, const ZipEntryFields& entry, uint32_t compressedSize) {
+  Put16(out, kVersion);
+  Put16(out, 0);  // flags: no encryption, sizes and CRC in the headers
   Put16(out, entry.method);
   Put16(out, entry.dosTime);
   Put16(out, entry.dosDate);
@@ -26,6 +25,13 @@ void PutZipLocalHeader(std::vector<uint8_t>& out, const ZipEntryFields& entry, u
   Put32(out, compressedSize);
   Put32(out, entry.uncompressedSize);
   Put16(out, static_cast<uint32_t>(entry.name.size()));
+}
+
+}  // namespace
+
+void PutZipLocalHeader(std::vector<uint8_t>& out, const ZipEntryFields& entry, uint32_t compressedSize) {
+  Put32(out, kLocalHeaderSignature);
+  PutEntryFields(out, entry, compressedSize);
   Put16(out, static_cast<uint32_t>(entry.extra.size()));
   PutName(out, entry.name);
   PutName(out, entry.extra);
@@ -40,15 +46,7 @@ std::vector<uint8_t> MakeSingleEntryZip(const ZipEntryFields& entry, const std::
   const uint32_t directoryOffset = static_cast<uint32_t>(out.size());
   Put32(out, kCentralHeaderSignature);
   Put16(out, kVersion);  // made by
-  Put16(out, kVersion);  // needed to extract
-  Put16(out, 0);         // flags
-  Put16(out, entry.method);
-  Put16(out, entry.dosTime);
-  Put16(out, entry.dosDate);
-  Put32(out, entry.crc);
-  Put32(out, compressedSize);
-  Put32(out, entry.uncompressedSize);
-  Put16(out, static_cast<uint32_t>(entry.name.size()));
+  PutEntryFields(out, entry, compressedSize);
   Put16(out, 0);  // extra field length
   Put16(out, 0);  // comment length
   Put16(out, 0);  // disk number
