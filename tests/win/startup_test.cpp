@@ -16,7 +16,7 @@
 #include "setup/wizard_pages.h"
 #include "support/copy_run.h"
 #include "support/setup_session.h"
-#include "support/ui_driver.h"
+#include "tools/uidriver/ui_driver.h"
 
 namespace {
 
