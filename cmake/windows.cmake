@@ -72,7 +72,12 @@ foreach(source ${WIN_TEST_SOURCES})
   add_executable(${name} ${source} ${RESOURCE_OBJECT})
   target_link_libraries(${name} tw_test_support tw_core tw_catalogue GTest::gtest_main)
   add_dependencies(${name} setup)
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+  # The whole installation reads the Program Manager commands from the desktop's trace.
+  set(environment "")
+  if(name STREQUAL "whole_installation_test")
+    set(environment ENVIRONMENT TW_DESKTOP_TRACE=1)
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 ${environment})
 endforeach()
 
 # Console programs used by tests and benchmarks (hold_file, copy_bench).

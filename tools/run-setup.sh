@@ -24,7 +24,7 @@ installed="$WINEPREFIX/drive_c/Program Files/KELM/Tarnwick"
 # The prefix stays for a look; its overlay is unmounted at the next make run.
 wine_session_traps wine_session_stop
 
-summary() {
+summary_files() {
   if [ -d "$installed" ]; then
     local files bytes
     files=$(find "$installed" -maxdepth 1 -type f | wc -l)
@@ -36,11 +36,84 @@ summary() {
   fi
 }
 
+# The registry of a root as lines "KEY<TAB>VALUE LINE" (and "KEY<TAB>" for the key itself), sorted.
+registry_keys() {  # ROOT FILE
+  wine reg export "$1" "$run/export.reg" /y >/dev/null 2>&1 || { : > "$2"; return; }
+  iconv -f UTF-16 -t UTF-8 "$run/export.reg" 2>/dev/null | tr -d '\r' |
+    awk '/^\[/ { key = substr($0, 2, length($0) - 2); print key "\t"; next } key != "" && $0 != "" { print key "\t" $0 }' |
+    LC_ALL=C sort > "$2"
+  rm -f "$run/export.reg"
+}
+roots="HKEY_LOCAL_MACHINE HKEY_CURRENT_USER HKEY_CLASSES_ROOT"
+registry_before() { for root in $roots; do registry_keys "$root" "$run/keys-before-$root"; done; }
+
+summary_registry() {
+  for root in $roots; do
+    registry_keys "$root" "$run/keys-after-$root"
+    # Keys new or with new or other values than before (Wine's own bookkeeping keys left out).
+    LC_ALL=C comm -13 "$run/keys-before-$root" "$run/keys-after-$root" | cut -f1 | uniq |
+      grep -v -i -E '\\(Wine|Microsoft\\Windows\\CurrentVersion\\Explorer|Software\\Microsoft\\Windows\\ShellNoRoam|MuiCache|Session Manager)' \
+      > "$run/keys-written-$root" || true
+    printf 'Registry:  %s, %s keys written\n' "$root" "$(wc -l < "$run/keys-written-$root")"
+    sed "s/^$root\\\\/             /" "$run/keys-written-$root" | head -40
+    [ "$(wc -l < "$run/keys-written-$root")" -gt 40 ] && echo "             ..."
+  done
+  rm -f "$run"/keys-*
+}
+
+link_of() { drv link "$(winepath -w "$1" 2>/dev/null)" 2>/dev/null | tr -d '\r'; }
+
+summary_shortcuts() {
+  local user_folder group
+  user_folder=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Microsoft/Windows 2>/dev/null | grep -v /Public/ | head -1)
+  group="$user_folder/Start Menu/Programs/Tarnwick Pro 5.0"
+  if [ -d "$group" ]; then
+    echo "Program group \"Tarnwick Pro 5.0\": the items in the order sent to Program Manager"
+    grep -a 'Dde_OnExecute' "$run/desktop.log" | sed -n 's/.*data=L"\(.*\)"[[:space:]]*$/\1/p' |
+      sed 's/\\"/"/g; s/\\\\/\\/g' | awk '/^\[CreateGroup\(Tarnwick Pro 5.0\)\]$/ { n = 0; delete items } { items[++n] = $0 } END { for (i = 1; i <= n; i++) print items[i] }' |
+      grep '^\[AddItem(' | while IFS= read -r command; do
+        caption=${command##*,}; caption=${caption%)]}
+        if [ -f "$group/$caption.lnk" ]; then
+          printf '   %-20s -> %s\n' "$caption" "$(link_of "$group/$caption.lnk" | cut -d'|' -f1)"
+        else
+          printf '   %-20s %s (sent; no shortcut: Wine refuses items with an argument)\n' "$caption" "$command"
+        fi
+      done
+  else
+    echo "Program group: none"
+  fi
+  local desktop startmenu
+  desktop=$(ls -d "$WINEPREFIX"/drive_c/users/*/Desktop 2>/dev/null | grep -v /Public/ | head -1)
+  startmenu="$user_folder/Start Menu"
+  for link in "$desktop/My Tarnwick.lnk" "$startmenu/My Tarnwick.lnk"; do
+    if [ -f "$link" ]; then
+      printf 'Shortcut:  %s\n           -> %s (comment "%s")\n' "$(winepath -w "$link" 2>/dev/null | tr -d '\r')" \
+        "$(link_of "$link" | cut -d'|' -f1)" "$(link_of "$link" | cut -d'|' -f3)"
+    else
+      echo "Shortcut:  none at $link"
+    fi
+  done
+  for url in website.url register.url; do
+    [ -f "$installed/$url" ] && printf 'Internet shortcut: %s: %s\n' "$url" "$(tr -d '\r' < "$installed/$url" | tr '\n' ' ')"
+  done
+  printf 'Uninstall entry (Wine'"'"'s uninstaller --list): %s\n' \
+    "$(wine uninstaller --list 2>/dev/null | tr -d '\r' | grep -i tarnwick || echo none)"
+}
+
+summary() {
+  summary_files
+  summary_registry
+  summary_shortcuts
+}
+
 cd "$bin"
 wine_session_server
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   echo "Running setup.exe on $DISPLAY (prefix $WINEPREFIX)"
+  drv() { wine 'S:\uidriver.exe' "$@"; }
+  registry_before
+  wine_session_desktop "$run/desktop.log"
   wine 'S:\setup.exe'
   echo "setup.exe ended with exit code $?"
   summary
@@ -56,6 +129,8 @@ shot() {  # the sheet only, cropped from the screen
   xwd -root -silent | convert xwd:- ${rect:+-crop "$rect" +repage} "png:$run/$1.png" && echo "   screenshot build/run/$1.png"
 }
 
+registry_before
+wine_session_desktop "$run/desktop.log"
 wine 'S:\setup.exe' &
 app=$!
 now() { date +%s.%N; }

@@ -16,6 +16,10 @@
 #       starts the wineserver and its services first, detached from our output, so that they do
 #       not hold a test runner's pipe open. The server lingers 10 s after its last program at
 #       most, so even a run killed outright leaves no server behind for long.
+#   wine_session_desktop LOGFILE
+#       starts the prefix's desktop (Wine's explorer, which also answers Program Manager's DDE
+#       service "PROGMAN") before any program does, with the shell's trace going to LOGFILE: each
+#       DDE execute it receives, refused ones too, is a line with "Dde_OnExecute" and the command.
 #   wine_session_stop
 #       ends the prefix's wineserver and every program in it, waits for them, then ends Xvfb.
 #       The prefix itself is left to the caller.
@@ -53,6 +57,11 @@ wine_session_display() {
 wine_session_server() {
   wineserver -p10 </dev/null >/dev/null 2>&1
   wine cmd /c exit </dev/null >/dev/null 2>&1
+}
+
+wine_session_desktop() {
+  WINEDEBUG=-all,trace+shell wine explorer.exe /desktop </dev/null >/dev/null 2>"$1" &
+  for _ in $(seq 100); do grep -q . "$1" 2>/dev/null && break; sleep 0.1; done
 }
 
 wine_session_stop() {

@@ -28,11 +28,15 @@
 //   uidriver screenshot FILE [TARGET]       save a BMP of the target (FILE on a drive, e.g. T:\a.bmp)
 //   uidriver set-version EXE VERSION        Windows version Wine reports to EXE (win31, win98,
 //                                           nt40, ...; "default" removes the setting)
+//   uidriver link PATH                      print what the shell reads from the link file PATH:
+//                                           "target|arguments|comment"
 //
 // CAPTION is a window's exact caption, or its beginning followed by '*' ("Quit Tarnwick*").
 // TARGET is @sheet (the default), @screen, or a CAPTION. Waits default to 10 seconds.
 // Exit code: 0 done, 1 not found / timed out / failed, 2 wrong usage.
 #include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -162,6 +166,28 @@ int Screenshot(int argc, char** argv, HWND) {
   return SaveScreenshot(window, argv[2]) ? 0 : Fail("cannot save the picture");
 }
 
+int Link(int, char** argv, HWND) {
+  CoInitialize(nullptr);
+  IShellLinkA* link = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                              reinterpret_cast<void**>(&link))))
+    return Fail("no shell link object");
+  IPersistFile* file = nullptr;
+  wchar_t path[MAX_PATH];
+  bool loaded = SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+                MultiByteToWideChar(CP_ACP, 0, argv[2], -1, path, MAX_PATH) && SUCCEEDED(file->Load(path, STGM_READ));
+  char target[MAX_PATH] = "", arguments[1024] = "", comment[1024] = "";
+  if (loaded) {
+    link->GetPath(target, sizeof target, nullptr, 0);
+    link->GetArguments(arguments, sizeof arguments);
+    link->GetDescription(comment, sizeof comment);
+    printf("%s|%s|%s\n", target, arguments, comment);
+  }
+  if (file) file->Release();
+  link->Release();
+  return loaded ? 0 : Fail("the link cannot be read");
+}
+
 // ---- Commands on the wizard (sheet is the wizard's sheet) ----
 
 int Page(int, char**, HWND sheet) {
@@ -252,6 +278,7 @@ constexpr Command kCommands[] = {
     {"key", 4, 4, false, Key},
     {"rect", 2, AnyCount, false, Rect},
     {"screenshot", 3, AnyCount, false, Screenshot},
+    {"link", 3, 3, false, Link},
     {"page", 2, AnyCount, true, Page},
     {"wait-page", 3, AnyCount, true, WaitPage},
     {"select-page", 3, 3, true, SelectPageCommand},
