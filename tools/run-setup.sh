@@ -38,11 +38,12 @@ summary_files() {
 
 # The registry of a root as lines "KEY<TAB>VALUE LINE" (and "KEY<TAB>" for the key itself), sorted.
 registry_keys() {  # ROOT FILE
-  wine reg export "$1" "$run/export.reg" /y >/dev/null 2>&1 || { : > "$2"; return; }
-  iconv -f UTF-16 -t UTF-8 "$run/export.reg" 2>/dev/null | tr -d '\r' |
+  local export="$WINEPREFIX/drive_c/tw-export.reg"  # reg takes Windows paths: C:\tw-export.reg
+  wine reg export "$1" 'C:\tw-export.reg' /y >/dev/null 2>&1 || { : > "$2"; return; }
+  iconv -f UTF-16 -t UTF-8 "$export" 2>/dev/null | tr -d '\r' |
     awk '/^\[/ { key = substr($0, 2, length($0) - 2); print key "\t"; next } key != "" && $0 != "" { print key "\t" $0 }' |
     LC_ALL=C sort > "$2"
-  rm -f "$run/export.reg"
+  rm -f "$export"
 }
 roots="HKEY_LOCAL_MACHINE HKEY_CURRENT_USER HKEY_CLASSES_ROOT"
 registry_before() { for root in $roots; do registry_keys "$root" "$run/keys-before-$root"; done; }
@@ -52,7 +53,7 @@ summary_registry() {
     registry_keys "$root" "$run/keys-after-$root"
     # Keys new or with new or other values than before (Wine's own bookkeeping keys left out).
     LC_ALL=C comm -13 "$run/keys-before-$root" "$run/keys-after-$root" | cut -f1 | uniq |
-      grep -v -i -E '\\(Wine|Microsoft\\Windows\\CurrentVersion\\Explorer|Software\\Microsoft\\Windows\\ShellNoRoam|MuiCache|Session Manager)' \
+      grep -v -i -E "^$root"'\\(Hardware|System\\CurrentControlSet\\(Control\\(Class|DeviceClasses|Video|ServiceCurrent)|Hardware Profiles|Enum|Services))|\\(Wine|MuiCache|ShellNoRoam)(\\|$)' \
       > "$run/keys-written-$root" || true
     printf 'Registry:  %s, %s keys written\n' "$root" "$(wc -l < "$run/keys-written-$root")"
     sed "s/^$root\\\\/             /" "$run/keys-written-$root" | head -40
