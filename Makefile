@@ -1,7 +1,8 @@
 # Tarnwick Pro 5.0 setup program.
 #   make run     build setup.exe with the default product and run it under Wine
 #   make test    build everything and run every test (host and Wine), ending with CTest's summary
-#   make bench   benchmarks (decoder against zlib and libdeflate; copy run against a plain write)
+#   make bench   benchmarks (decoder against zlib and libdeflate; copy run against a plain write;
+#                the start-up check of the catalogue)
 #   make fuzz    a longer fuzzing run of the decoder
 # Each target first installs what a fresh Debian 12 machine lacks.
 
@@ -24,6 +25,8 @@ test: build fuzzbuild
 bench: build
 	$(HOST)/bin/inflate_bench $(HOST)/payload
 	@tools/bench-copy.sh "$(BUILD)"
+	@echo "== Start-up under Wine: the catalogue's check, and the time until the wizard is shown"
+	@$(WIN)/wine-run.sh $(WIN)/bin/check_bench.exe
 
 fuzz: fuzzbuild
 	mkdir -p $(FUZZ)/fuzz-corpus

@@ -29,6 +29,9 @@
 #define IDC_WELCOME_INTRO 1070
 #define IDC_FINISH_THANKS 1071
 
+// String-table texts.
+#define IDS_SETUP_DAMAGED 56
+
 // The property sheet's own buttons.
 #define IDC_SHEET_CANCEL 2
 #define IDC_SHEET_BACK 12323

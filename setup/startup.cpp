@@ -6,6 +6,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "install/payload_catalogue.h"
 #include "registry/registry_cursor.h"
 #include "resources/resource_ids.h"
 #include "setup/bounded_text.h"
@@ -130,6 +131,11 @@ int RunSetup(HINSTANCE instance) {
 
   if (!CheckPlatform()) {
     MessageBoxA(nullptr, LoadText(TextUnsupportedSystem), LoadText(TextUnsupportedSystemCaption), MB_ICONERROR);
+    return 0;
+  }
+  // A damaged copy says so before anything is read from or written to the registry or the disk.
+  if (!CheckPayloadCatalogue()) {
+    MessageBoxA(nullptr, LoadText(IDS_SETUP_DAMAGED), LoadText(TextSetupTitle), MB_ICONERROR);
     return 0;
   }
   if (!OfferUpgradeFromVersion2()) return 0;

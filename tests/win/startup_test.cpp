@@ -74,6 +74,8 @@ const TextCase Texts[] = {
     {50, "Track Lister"},
     {51, "Tarnwick 4.0"},
     {55, "Tarnwick 5.0"},
+    {56, "The Tarnwick 5.0 setup program is damaged and cannot install the product.  Please obtain a new copy of the "
+         "setup program."},
 };
 
 TEST(StartupTexts, StringTableHoldsEveryText) {
