@@ -8,9 +8,7 @@ checks it against the manifest:
   - every PAYLOAD_DIR/archives/NAME.zip: a complete single-entry ZIP archive laid out field by
     field as the catalogue requires, that zipfile reads back to the product file;
   - payload_tables.cpp and payload_blob.bin: the three tables in case-insensitive name order,
-    each archive found at its offset in the blob;
-  - payload_blob.S: the name text after the archives, each name at its table offset, and
-    payloadCatalogueCrc: zlib's CRC-32 of the archives, the name text and the entries' records.
+    each archive found at its offset in the blob.
 Prints every fault found and exits 1 if there was any."""
 import io
 import os
@@ -187,25 +185,12 @@ def read_tables(path):
         return body.group(1).split('\n') if body else []
     archives = [re.fullmatch(r'\s*payloadBlob \+ (\d+),\s*// (\S+)', line) for line in table('payloadArchives')]
     sizes = [re.fullmatch(r'\s*(\d+)u,', line) for line in table('payloadSizes')]
-    names = [re.fullmatch(r'\s*payloadNameText \+ (\d+),\s*// (\S+)', line) for line in table('payloadNames')]
-    crc = re.search(r'^const uint32_t payloadCatalogueCrc = 0x([0-9A-F]{8})u;$', text, re.M)
-    if None in archives or None in sizes or None in names or not crc:
+    names = [re.fullmatch(r'\s*payloadNameText \+ \d+,\s*// (\S+)', line) for line in table('payloadNames')]
+    if None in archives or None in sizes or None in names:
         fault('payload_tables.cpp: a table line has an unexpected form')
-        return [], [], [], [], 0
+        return [], [], []
     return ([(int(m.group(1)), m.group(2)) for m in archives], [int(m.group(1)) for m in sizes],
-            [m.group(2) for m in names], [int(m.group(1)) for m in names], int(crc.group(1), 16))
-
-
-def read_name_text(path):
-    """The bytes between the labels payloadNameText and payloadCatalogueEnd of payload_blob.S."""
-    with open(path, encoding='ascii') as f:
-        text = f.read()
-    body = re.search(r'^payloadNameText:\n_payloadNameText:\n(.*?)^  \.globl payloadCatalogueEnd$', text, re.S | re.M)
-    lines = [re.fullmatch(r'  \.asciz "([^"\\]*)"', line) for line in body.group(1).splitlines()] if body else [None]
-    if None in lines:
-        fault('payload_blob.S: the name text has an unexpected form')
-        return b''
-    return b''.join(m.group(1).encode('ascii') + b'\0' for m in lines)
+            [m.group(1) for m in names])
 
 
 def main():
@@ -215,7 +200,7 @@ def main():
     contents = check_files(entries, os.path.join(payload, 'files'))
     size_of = {e[0]: e[1] for e in entries}
 
-    offsets, sizes, names, name_offsets, catalogue_crc = read_tables(os.path.join(payload, 'payload_tables.cpp'))
+    offsets, sizes, names = read_tables(os.path.join(payload, 'payload_tables.cpp'))
     if not (len(offsets) == len(sizes) == len(names) == ENTRY_COUNT):
         fault('tables: %d, %d and %d elements, expected %d each' % (len(offsets), len(sizes), len(names), ENTRY_COUNT))
     if names != sorted(size_of, key=str.lower):
@@ -241,14 +226,6 @@ def main():
         position += len(archive)
     if position != len(blob):
         fault('blob: %d bytes, the archives make %d' % (len(blob), position))
-    name_text = read_name_text(os.path.join(payload, 'payload_blob.S'))
-    for name, at in zip(names, name_offsets):
-        if name_text[at:at + len(name) + 1] != name.encode('ascii') + b'\0':
-            fault('%s: not found at its offset %d in the name text' % (name, at))
-    records = b''.join(struct.pack('<III', o[0], size, len(blob) + at)
-                       for o, size, at in zip(offsets, sizes, name_offsets))
-    if zlib.crc32(records, zlib.crc32(name_text, zlib.crc32(blob))) != catalogue_crc:
-        fault('payloadCatalogueCrc is not the CRC-32 of the archives, the name text and the records')
     extra_archives = set(os.listdir(os.path.join(payload, 'archives'))) - {n + '.zip' for n in names}
     if extra_archives:
         fault('archives: not in the catalogue: %s' % sorted(extra_archives))
