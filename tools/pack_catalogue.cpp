@@ -308,7 +308,8 @@ int main(int argc, char** argv) {
       "const uint32_t payloadSizes[PayloadEntryCount] = {\n" + sizes.str() + "};\n\n"
       "const char* const payloadNames[PayloadEntryCount] = {\n" + names.str() + "};\n\n"
       "// Over the archives, the name text and the three tables; checked at start-up.\n" + crcLine;
-  if (!WriteWhole(outDir / "payload_tables.cpp", tables) || !WriteWhole(outDir / "payload_blob.S", BlobAssembly(blobPath, nameLines.str()))) {
+  if (!WriteWhole(outDir / "payload_tables.cpp", tables) ||
+      !WriteWhole(outDir / "payload_blob.S", BlobAssembly(blobPath, nameLines.str()))) {
     std::fprintf(stderr, "%s: cannot write the tables\n", outDir.c_str());
     return 1;
   }
