@@ -79,6 +79,9 @@ void ExpectRefused(HWND sheet, const LaunchedProgram& program, int button, const
   EXPECT_EQ(GetWindow(box, GW_OWNER), FindWindowA(MainWindowClass, nullptr)) << "owned by the hidden main window";
   EXPECT_TRUE(GetButtonState(box, IDOK).visible);
   EXPECT_FALSE(GetButtonState(box, IDCANCEL).exists) << "an OK button only";
+  // The box is found as soon as it exists; its icon is on the screen once it has painted.
+  WaitForInputIdle(program.process, 3000);
+  Sleep(300);
   EXPECT_TRUE(ShowsSystemIcon(GetDlgItem(box, 1088), IDI_EXCLAMATION)) << "the exclamation icon";
   EXPECT_FALSE(ShowsSystemIcon(GetDlgItem(box, 1088), IDI_HAND)) << "the comparison tells icons apart";
   ASSERT_TRUE(ClickControl(box, IDOK));
