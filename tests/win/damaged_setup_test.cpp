@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/win_handles.h"
 #include "install/payload_catalogue.h"
 #include "support/setup_session.h"
 #include "support/test_files.h"
@@ -64,20 +65,20 @@ PayloadData Data(int entry) { return LocatePayloadData(payloadArchives[entry]); 
 // Everything below path as text: keys, and values with their type and bytes. Wine's own keys are
 // left out: each new process writes its session's system parameters there.
 std::string RegistryDump(HKEY root, const std::string& path) {
-  HKEY key;
+  UniqueKey key;
   if (path == "Software\\Wine") return "";
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "<missing " + path + ">";
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return "<missing " + path + ">";
   std::string out = path + "\n";
   char name[16384];
   static BYTE data[65536];
-  for (DWORD i = 0, size = sizeof name; RegEnumKeyExA(key, i, name, &size, 0, 0, 0, 0) == 0; ++i, size = sizeof name)
-    out += RegistryDump(root, path + "\\" + name);
   DWORD nameSize = sizeof name, type = 0, size = sizeof data;
-  for (DWORD i = 0; RegEnumValueA(key, i, name, &nameSize, 0, &type, data, &size) == 0; ++i) {
+  for (DWORD i = 0; RegEnumKeyExA(key.get(), i, name, &nameSize, 0, 0, 0, 0) == 0; ++i, nameSize = sizeof name)
+    out += RegistryDump(root, path + "\\" + name);
+  nameSize = sizeof name;
+  for (DWORD i = 0; RegEnumValueA(key.get(), i, name, &nameSize, 0, &type, data, &size) == 0; ++i) {
     out += std::string(name) + " " + std::to_string(type) + "=" + std::string((char*)data, size) + "\n";
     nameSize = sizeof name, size = sizeof data;
   }
-  RegCloseKey(key);
   return out;
 }
 std::string Software() {
@@ -119,8 +120,9 @@ TEST_P(DamagedSetup, SaysSoBeforeItReadsOrWritesAnything) {
   if (strcmp(c.caption, DamagedCaption) == 0) {
     EXPECT_EQ(MessageText(box), "The Tarnwick 5.0 setup program is damaged and cannot install the product.  Please "
                                 "obtain a new copy of the setup program.");
-    // Icon handles are not shared between processes here, so only an icon's presence is seen.
-    EXPECT_NE(SendMessageA(GetDlgItem(box, 1088), STM_GETICON, 0, 0), 0);
+    WaitForInputIdle(program.process, 3000);
+    Sleep(300);  // its icon is on the screen once it has painted
+    EXPECT_TRUE(ShowsSystemIcon(GetDlgItem(box, 1088), IDI_HAND)) << "the error icon";
   }
   ASSERT_TRUE(ClickControl(box, c.answer) && WaitForWindowGone(box));
   bool sawMore = false;
