@@ -72,3 +72,8 @@ foreach(source ${WIN_TOOL_SOURCES})
   add_executable(${name} ${source})
   target_link_libraries(${name} tw_test_support tw_core tw_catalogue)
 endforeach()
+
+# zlib for this target (Debian's libz-mingw-w64-dev), linked statically: the peer of the
+# decoder in copy_bench.
+find_library(MINGW_ZLIB libz.a REQUIRED)
+target_link_libraries(copy_bench ${MINGW_ZLIB})
