@@ -43,6 +43,8 @@ add_custom_command(OUTPUT ${RESOURCE_OBJECT}
 add_executable(setup WIN32 setup/winmain.cpp ${RESOURCE_OBJECT})
 tw_product_options(setup)
 target_link_libraries(setup tw_core tw_catalogue)
+# The shipped program carries no debug information (about 640 KB of it); the test programs keep it.
+target_link_options(setup PRIVATE -s)
 
 # GoogleTest, built from the machine's sources.
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
