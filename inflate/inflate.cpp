@@ -376,7 +376,8 @@ int InflateDynamic(InflateState& s) {
 // hold input, because the word load fills the buffer to the top. A match takes at most
 // 15 + 5 + 15 + 13 = 48 bits; three literals at most 45, and the lookup after them 15 more.
 // On the 32-bit target a refill leaves 24 to 31 bits: one more refill before the distance code
-// and one before its extra bits, and one literal per refill.
+// and one before its extra bits; a second literal per refill when its bits are still counted
+// (24 bits less the first literal's), which with codes of at most 12 bits is always.
 int InflateCodes(InflateState& s, const HuffEntry* literalTable, const HuffEntry* distanceTable,
                  unsigned literalBits, unsigned distanceBits) {
   if (literalTable == nullptr) literalTable = noCodes, literalBits = 0;
@@ -403,9 +404,16 @@ int InflateCodes(InflateState& s, const HuffEntry* literalTable, const HuffEntry
           Consume(bits, count, EntryBits(entry));
           *out++ = static_cast<uint8_t>(EntryValue(entry));
           entry = LoadEntry(literalTable, bits & literalMask);
-          if (WideBuffer && EntryOp(entry) == OpLiteral) {
+          // 32-bit: the second literal only when its bits are still counted (nearly always).
+          if (EntryOp(entry) == OpLiteral && (WideBuffer || EntryBits(entry) <= count)) {
             Consume(bits, count, EntryBits(entry));
             *out++ = static_cast<uint8_t>(EntryValue(entry));
+            if (!WideBuffer) {
+              // Fewer than 10 bits of input may be left in the buffer: look up after the refill.
+              Refill(bits, count, in);
+              entry = LoadEntry(literalTable, bits & literalMask);
+              continue;
+            }
             entry = LoadEntry(literalTable, bits & literalMask);
             if (EntryOp(entry) == OpLiteral) {
               Consume(bits, count, EntryBits(entry));

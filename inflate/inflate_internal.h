@@ -14,8 +14,13 @@ constexpr uint32_t MaxMatchLength = 258;
 // Bytes after the window that a word-wise match copy may overwrite (it rounds up to 8 bytes).
 constexpr uint32_t CopySlack = 64;
 
-// The bit buffer is one machine word: 64 bits on the host, 32 bits in setup.exe.
+// The bit buffer is one machine word: 64 bits on the host, 32 bits in setup.exe. A host build
+// with INFLATE_NARROW_BITS (a fuzz target) takes the 32-bit paths of setup.exe.
+#if INFLATE_NARROW_BITS
+using BitBuffer = uint32_t;
+#else
 using BitBuffer = uintptr_t;
+#endif
 constexpr unsigned BitBufferBits = sizeof(BitBuffer) * 8;
 
 // One entry of a decoding table (4 bytes).
