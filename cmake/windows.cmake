@@ -45,6 +45,8 @@ add_custom_command(OUTPUT ${RESOURCE_OBJECT}
 add_executable(setup WIN32 setup/winmain.cpp ${RESOURCE_OBJECT})
 tw_product_options(setup)
 target_link_libraries(setup tw_core tw_catalogue)
+# The shipped program carries no debug information (about 640 KB of it); the test programs keep it.
+target_link_options(setup PRIVATE -s)
 
 # GoogleTest, built from the machine's sources.
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
@@ -87,3 +89,8 @@ foreach(source ${WIN_TOOL_SOURCES})
   add_executable(${name} ${source})
   target_link_libraries(${name} tw_test_support tw_core tw_catalogue)
 endforeach()
+
+# zlib for this target (Debian's libz-mingw-w64-dev), linked statically: the peer of the
+# decoder in copy_bench.
+find_library(MINGW_ZLIB libz.a REQUIRED)
+target_link_libraries(copy_bench ${MINGW_ZLIB})

@@ -71,3 +71,4 @@
 #define IDS_ITEM_TRACK_LISTER 50
 #define IDS_VERSION4_GROUP_NAME 51         // "Tarnwick 4.0": version 4.0's program group
 #define IDS_VERSION5_GROUP_NAME 55         // "Tarnwick 5.0": an earlier 5.0 program group
+#define IDS_SETUP_DAMAGED 56               // start-up found the embedded catalogue damaged

@@ -9,6 +9,7 @@
 #include "common/bounded_text.h"
 #include "common/win_handles.h"
 #include "install/active_run.h"
+#include "install/payload_catalogue.h"
 #include "registry/registry_cursor.h"
 #include "resources/resource_ids.h"
 #include "setup/setup_state.h"
@@ -117,6 +118,11 @@ int RunSetup(HINSTANCE instance) {
 
   if (!CheckPlatform()) {
     MessageBoxA(nullptr, LoadText(IDS_UNSUPPORTED_SYSTEM), LoadText(IDS_UNSUPPORTED_SYSTEM_CAPTION), MB_ICONERROR);
+    return 0;
+  }
+  // A damaged copy says so before anything is read from or written to the registry or the disk.
+  if (!CheckPayloadCatalogue()) {
+    MessageBoxA(nullptr, LoadText(IDS_SETUP_DAMAGED), LoadText(IDS_SETUP_TITLE), MB_ICONERROR);
     return 0;
   }
   if (!OfferUpgradeFromVersion2()) return 0;

@@ -5,7 +5,7 @@
 
 // The whole program after the entry: start-up, the wizard, the tidy-up. Returns the process exit
 // code: 1 when the wizard ran (finished or left with Exit), 0 when start-up stopped early (an
-// unsupported system, the upgrade declined, no window class).
+// unsupported system, a damaged catalogue, the upgrade declined, no window class).
 int RunSetup(HINSTANCE instance);
 
 // 1 when the system is of the Windows 95 or NT family with major version 4 or later, else 0.

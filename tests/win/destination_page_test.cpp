@@ -12,7 +12,6 @@
 #include "install/payload_catalogue.h"
 #include "resources/resource_ids.h"
 #include "setup/wizard_pages.h"
-#include "support/picture.h"
 #include "support/setup_session.h"
 #include "support/test_files.h"
 #include "tools/uidriver/ui_driver.h"
@@ -35,36 +34,6 @@ HWND TypeFolder(HWND sheet, const std::string& text) {
   return page;
 }
 
-// True when the icon control of a message box shows the system icon id: its pixels on the
-// screen equal the icon drawn here on the control's own background colour. Icon handles of
-// another process cannot be compared, their pictures can.
-bool ShowsSystemIcon(HWND iconControl, LPCSTR id) {
-  constexpr char ShotPath[] = "C:\\icon-on-screen.bmp";
-  Picture shown;
-  if (!iconControl || !SaveScreenshot(iconControl, ShotPath) || !shown.Load(ShotPath)) return false;
-  const unsigned char* corner = shown.At(0, 0);  // blue, green, red; the icon leaves it clear
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  HBITMAP drawn = CreateCompatibleBitmap(screen, shown.width, shown.height);
-  ReleaseDC(nullptr, screen);
-  HGDIOBJ previous = SelectObject(memory, drawn);
-  RECT all = {0, 0, shown.width, shown.height};
-  HBRUSH background = CreateSolidBrush(RGB(corner[2], corner[1], corner[0]));
-  FillRect(memory, &all, background);
-  DeleteObject(background);
-  DrawIconEx(memory, 0, 0, LoadIconA(nullptr, id), 32, 32, 0, nullptr, DI_NORMAL);
-  bool same = true;
-  for (int y = 0; y < shown.height && same; ++y)
-    for (int x = 0; x < shown.width && same; ++x) {
-      const unsigned char* p = shown.At(x, y);
-      same = GetPixel(memory, x, y) == RGB(p[2], p[1], p[0]);
-    }
-  SelectObject(memory, previous);
-  DeleteObject(drawn);
-  DeleteDC(memory);
-  return same;
-}
-
 // Presses button (Next or Back) on the destination page and expects the folder-name error with the
 // text for folder: caption IDS_INVALID_FOLDER_CAPTION, owned by the hidden main window, an OK
 // button only and the exclamation icon. Answers OK and expects the page to stay with its text
@@ -79,6 +48,9 @@ void ExpectRefused(HWND sheet, const LaunchedProgram& program, int button, const
   EXPECT_EQ(GetWindow(box, GW_OWNER), FindWindowA(MainWindowClass, nullptr)) << "owned by the hidden main window";
   EXPECT_TRUE(GetButtonState(box, IDOK).visible);
   EXPECT_FALSE(GetButtonState(box, IDCANCEL).exists) << "an OK button only";
+  // The box is found as soon as it exists; its icon is on the screen once it has painted.
+  WaitForInputIdle(program.process, 3000);
+  Sleep(300);
   EXPECT_TRUE(ShowsSystemIcon(GetDlgItem(box, 1088), IDI_EXCLAMATION)) << "the exclamation icon";
   EXPECT_FALSE(ShowsSystemIcon(GetDlgItem(box, 1088), IDI_HAND)) << "the comparison tells icons apart";
   ASSERT_TRUE(ClickControl(box, IDOK));

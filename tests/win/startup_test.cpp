@@ -79,6 +79,9 @@ const TextCase Texts[] = {
     {IDS_ITEM_TRACK_LISTER, 50, "Track Lister"},
     {IDS_VERSION4_GROUP_NAME, 51, "Tarnwick 4.0"},
     {IDS_VERSION5_GROUP_NAME, 55, "Tarnwick 5.0"},
+    {IDS_SETUP_DAMAGED, 56,
+     "The Tarnwick 5.0 setup program is damaged and cannot install the product.  Please obtain a new copy of the "
+     "setup program."},
 };
 
 TEST(StartupTexts, StringTableHoldsEveryText) {
