@@ -9,5 +9,7 @@
 // was written equal those in the entry's local header; otherwise 0. A file that this call
 // created is closed and deleted again on failure, so a failed write leaves no partly written
 // or wrong file under targetPath; a file that already existed is left as it was.
+// While the file is being written its path and handle are noted in ActiveRun (active_run.h),
+// so that a program ending in the middle of it removes the unfinished file.
 // Fills and uses InflateStream, so one caller at a time.
 int WriteEntryFile(const char* targetPath, const PayloadEntry& entry);
