@@ -123,7 +123,8 @@ TEST(DestinationPage, BareNameIsAcceptedAndInstalledBesideTheProgram) {
   ASSERT_TRUE(ClickControl(sheet, SheetNext));
   ASSERT_TRUE(WaitForPage(sheet, OptionsPage, StartWaitMs)) << "the page was left and the run completed";
   EXPECT_EQ(FindTopWindow(FolderErrorCaption, program.processId), nullptr);
-  EXPECT_EQ(FolderFileNames("C:\\Setup\\Tarnwick").size(), size_t(PayloadEntryCount));
+  EXPECT_EQ(FolderFileNames("C:\\Setup\\Tarnwick").size(), size_t(PayloadEntryCount) + 2)
+      << "the catalogue's files and the two .url files";
   std::string first = GetPayloadEntry(0).fileName;
   EXPECT_EQ(ReadFileBytes("C:\\Setup\\Tarnwick\\" + first), ReadFileBytes(ProductFilePath(first)));
   ExpectCancelExitCode1(sheet, program);
