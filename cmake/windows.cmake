@@ -18,7 +18,7 @@ set(WIN_LIBS comctl32 shell32 ole32 oleaut32 uuid advapi32 gdi32 user32 version)
 # The program's code as a library: setup.exe and the test programs link the same operations.
 file(GLOB CORE_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/setup/*.cpp ${CMAKE_SOURCE_DIR}/install/*.cpp ${CMAKE_SOURCE_DIR}/registry/*.cpp
-  ${CMAKE_SOURCE_DIR}/shortcuts/*.cpp ${CMAKE_SOURCE_DIR}/inflate/*.cpp)
+  ${CMAKE_SOURCE_DIR}/shortcuts/*.cpp ${CMAKE_SOURCE_DIR}/inflate/*.cpp ${CMAKE_SOURCE_DIR}/common/*.cpp)
 list(FILTER CORE_SOURCES EXCLUDE REGEX "(_host\\.cpp|/setup/winmain\\.cpp)$")
 add_library(tw_core STATIC ${CORE_SOURCES})
 tw_product_options(tw_core)

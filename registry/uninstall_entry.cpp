@@ -4,13 +4,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/win_handles.h"
 #include "registry/registry_cursor.h"
+#include "resources/resource_ids.h"
 #include "setup/setup_state.h"
 #include "shortcuts/progman.h"
 
 namespace {
-
-constexpr UINT TextUninstallName = 49;  // "Tarnwick 5.0"
 
 // The folder verbs of earlier versions, in the order they are removed.
 constexpr const char* OldFolderVerbs[] = {"Duro Rezorov 98", "Tarnwick", "Navigate+"};
@@ -42,38 +42,25 @@ void RemoveFolderVerb(const char* verb) {
   RegistryCursor.Close();
 }
 
-// Closes a key handle when it goes out of scope; null when the open failed.
-class OpenKey {
- public:
-  OpenKey() = default;
-  OpenKey(const OpenKey&) = delete;
-  OpenKey& operator=(const OpenKey&) = delete;
-  ~OpenKey() {
-    if (key_ != nullptr) RegCloseKey(key_);
-  }
-  HKEY get() const { return key_; }
-  bool Keep(LONG status) {
-    if (status != ERROR_SUCCESS) key_ = nullptr;
-    return status == ERROR_SUCCESS;
-  }
-  HKEY* put() { return &key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
+// A failed open or create may leave anything in its out-parameter: the holder is then emptied
+// without closing. True on success.
+bool Kept(LONG status, UniqueKey& key) {
+  if (status == ERROR_SUCCESS) return true;
+  key.release();
+  return false;
+}
 
 // Steps of MoveKey before the deletion: copies parent\oldName into parent\newName (created or
 // opened). True when the copy is complete. Every key is closed on return.
 bool CopyToSibling(HKEY root, const char* parentPath, const char* oldName, const char* newName) {
   // Declared in acquisition order, so they close in reverse: target, source, parent.
-  OpenKey parent;
-  if (!parent.Keep(RegOpenKeyExA(root, parentPath, 0, KEY_READ | KEY_WRITE, parent.put()))) return false;
-  OpenKey source;
-  if (!source.Keep(RegOpenKeyExA(parent.get(), oldName, 0, KEY_READ, source.put()))) return false;
-  OpenKey target;
+  UniqueKey parent, source, target;
+  if (!Kept(RegOpenKeyExA(root, parentPath, 0, KEY_READ | KEY_WRITE, parent.put()), parent)) return false;
+  if (!Kept(RegOpenKeyExA(parent.get(), oldName, 0, KEY_READ, source.put()), source)) return false;
   char emptyClass[] = "";
-  if (!target.Keep(RegCreateKeyExA(parent.get(), newName, 0, emptyClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                                   nullptr, target.put(), nullptr)))
+  if (!Kept(RegCreateKeyExA(parent.get(), newName, 0, emptyClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                            target.put(), nullptr),
+            target))
     return false;
   return CopyKeyTree(source.get(), target.get());
 }
@@ -85,7 +72,7 @@ void RegisterUninstall() {
 
   RegistryCursor.CreateKey(HKEY_LOCAL_MACHINE, CurrentVersionPath, "Uninstall");
   RegistryCursor.CreateKey(HKEY_LOCAL_MACHINE, UninstallPath, "Tarnwick5.0");
-  RegistryCursor.SetString("DisplayName", LoadText(TextUninstallName));
+  RegistryCursor.SetString("DisplayName", LoadText(IDS_UNINSTALL_DISPLAY_NAME));
   char command[UninstallCommandSize];
   int length = snprintf(command, sizeof command, "\"%s\\uninstal.exe\" %s", SetupState.installFolder,
                         SetupState.installFolder);
@@ -106,8 +93,8 @@ bool MoveKey(HKEY root, const char* parentPath, const char* oldName, const char*
   int length = snprintf(oldPath, sizeof oldPath, "%s\\%s", parentPath, oldName);
   if (length < 0 || length >= JoinedPathSize) return false;
   {
-    OpenKey existing;  // only a test that the old key is there
-    if (!existing.Keep(RegOpenKeyExA(root, oldPath, 0, KEY_READ, existing.put()))) return false;
+    UniqueKey existing;  // only a test that the old key is there
+    if (!Kept(RegOpenKeyExA(root, oldPath, 0, KEY_READ, existing.put()), existing)) return false;
   }
   if (!CopyToSibling(root, parentPath, oldName, newName)) return false;
   DeleteKeyTree(root, oldPath);

@@ -7,7 +7,7 @@
 // HKEY_CLASSES_ROOT\Folder\shell (with a default verb that names one of them, in any letter
 // case, reset to the empty string; another program's verbs and default stay), then writes
 // HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Tarnwick5.0 with
-// "DisplayName" text 49 and "UninstallString" "\"F\uninstal.exe\" F" for the install folder F.
+// "DisplayName" IDS_UNINSTALL_DISPLAY_NAME ("Tarnwick 5.0") and "UninstallString" "\"F\uninstal.exe\" F" for the install folder F.
 // The uninstaller's path is quoted so that a folder with blanks cannot make the system run a
 // prefix of it ("C:\Program.exe"); its argument stays unquoted. Reads SetupState.installFolder.
 // Without the right to write under HKEY_LOCAL_MACHINE nothing of the entry is written.

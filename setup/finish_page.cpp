@@ -1,4 +1,5 @@
-// Wizard page 5: installation complete. Finish runs the closing steps and ends the wizard.
+// The finish page (FinishPage): installation complete. Finish runs the closing steps and ends the
+// wizard.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -12,15 +13,15 @@ namespace {
 void OpenRegistrationPage(HWND page) {
   // Out of the topmost band, so that the browser can come to the front.
   SetWindowPos(GetParent(page), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-  // Here the registration page (text 47) is opened with OpenWebPage; it comes with the restart
+  // Here the registration page (IDS_REGISTRATION_ADDRESS) is opened with OpenWebPage; it comes with the restart
   // and web-page actions.
 }
 
 void RunFinishSteps() {
   HideSetupWindows();
   // Here the closing steps follow in this order: RunCommonControlsUpdate, RegisterProduct,
-  // EnsureDefaultFtpSite, and when SetupState.restartNeeded is 1 the restart question (text 44,
-  // caption 45, owner SetupState.mainWindow) with RestartWindows on Yes. They come with the
+  // EnsureDefaultFtpSite, and when SetupState.restartNeeded is 1 the restart question (IDS_RESTART_QUESTION,
+  // caption IDS_RESTART_QUESTION_CAPTION, owner SetupState.mainWindow) with RestartWindows on Yes. They come with the
   // registration and restart work.
 }
 
@@ -32,11 +33,6 @@ INT_PTR CALLBACK FinishPageProc(HWND page, UINT message, WPARAM wParam, LPARAM l
       SetTitleFont(page);
       ReloadBanner();
       return TRUE;
-    case WM_ACTIVATEAPP:
-      if (wParam) BringSheetToFront(page);
-      return FALSE;
-    case WM_PAINT:
-      return PaintPageBanner(page);
     case WM_COMMAND:
       if (LOWORD(wParam) == IDC_REGISTER) {
         OpenRegistrationPage(page);
@@ -44,19 +40,12 @@ INT_PTR CALLBACK FinishPageProc(HWND page, UINT message, WPARAM wParam, LPARAM l
       }
       break;
     case WM_NOTIFY:
-      switch (reinterpret_cast<NMHDR*>(lParam)->code) {
-        case PSN_SETACTIVE:
-          PostWizardButtons(page, PSWIZB_FINISH);
-          return AnswerNotification(page, 0);
-        case PSN_WIZFINISH:
-          RunFinishSteps();
-          return AnswerNotification(page, 0);
-        case PSN_KILLACTIVE:
-          return AnswerNotification(page, 0);
-        case PSN_QUERYCANCEL:
-          return AnswerQueryCancel(page);
+      if (NotificationCode(lParam) == PSN_SETACTIVE) PostWizardButtons(page, PSWIZB_FINISH);
+      if (NotificationCode(lParam) == PSN_WIZFINISH) {
+        RunFinishSteps();
+        return AnswerNotification(page, 0);
       }
       break;
   }
-  return FALSE;
+  return HandleCommonPageMessage(page, FinishPage, message, wParam, lParam);
 }

@@ -1,4 +1,5 @@
-// Wizard page 1: the licence agreement. Next is captioned "I &Accept" while the page is shown.
+// The licence page (LicencePage): the licence agreement. Next is captioned "I &Accept" while the
+// page is shown.
 #include "setup/licence_page.h"
 
 #include <windows.h>
@@ -7,10 +8,10 @@
 #include <memory>
 #include <new>
 
+#include "common/bounded_text.h"
 #include "registry/registry_cursor.h"
 #include "registry/uninstall_entry.h"
 #include "resources/resource_ids.h"
-#include "setup/bounded_text.h"
 #include "setup/setup_state.h"
 #include "setup/wizard_frame.h"
 #include "shortcuts/progman.h"
@@ -28,8 +29,6 @@ constexpr size_t JoinedLicenceLength(const char* const* lines, int count) {
   }
   return total;
 }
-
-constexpr int CopyPageIndex = 3;
 
 constexpr char Version3UninstallPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tarnwick3.0";
 
@@ -187,7 +186,7 @@ INT_PTR AcceptLicence(HWND page) {
     RetireVersion2();
     // The upgrade goes into the version 2.0 folder: straight to the copy page. The answer 1
     // names no page, so the sheet does not move on by itself.
-    SendMessageA(GetParent(page), PSM_SETCURSEL, CopyPageIndex, 0);
+    SendMessageA(GetParent(page), PSM_SETCURSEL, CopyPage, 0);
     return AnswerNotification(page, 1);
   }
   return AnswerNotification(page, 0);
@@ -199,24 +198,14 @@ INT_PTR CALLBACK LicencePageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
   switch (message) {
     case WM_INITDIALOG:
       return TRUE;
-    case WM_ACTIVATEAPP:
-      if (wParam) BringSheetToFront(page);
-      return FALSE;
     case WM_NOTIFY:
-      switch (reinterpret_cast<NMHDR*>(lParam)->code) {
-        case PSN_SETACTIVE:
-          ShowLicence(page);
-          CaptionNextAsAccept(page);
-          PostWizardButtons(page, PSWIZB_BACK | PSWIZB_NEXT);
-          return AnswerNotification(page, 0);
-        case PSN_WIZNEXT:
-          return AcceptLicence(page);
-        case PSN_KILLACTIVE:
-          return AnswerNotification(page, 0);
-        case PSN_QUERYCANCEL:
-          return AnswerQueryCancel(page);
+      if (NotificationCode(lParam) == PSN_WIZNEXT) return AcceptLicence(page);
+      if (NotificationCode(lParam) == PSN_SETACTIVE) {
+        ShowLicence(page);
+        CaptionNextAsAccept(page);
+        PostWizardButtons(page, PSWIZB_BACK | PSWIZB_NEXT);
       }
       break;
   }
-  return FALSE;
+  return HandleCommonPageMessage(page, LicencePage, message, wParam, lParam);
 }

@@ -34,7 +34,7 @@ void ChooseDefaultInstallFolder();
 void CloseRunningProduct();
 
 // Moves the window titled "Tarnwick Utilities 98 Setup" and this program's main window (class
-// text 19) to the bottom of the Z order and hides them, each only if it exists.
+// IDS_SETUP_TITLE) to the bottom of the Z order and hides them, each only if it exists.
 void HideSetupWindows();
 
 // Window procedure of the hidden main window: WM_DESTROY posts the quit message (code 0).

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/win_handles.h"
+
 void (*ProgmanCommandObserver)(const char* command) = nullptr;
 
 namespace {
@@ -37,26 +39,29 @@ HDDEDATA CALLBACK ProgmanCallback(UINT type, UINT format, HCONV conversation, HS
 
 int ProgmanCommand(const char* command) {
   if (command == nullptr) return 0;
-  DWORD instance = 0;
-  if (DdeInitializeA(&instance, ProgmanCallback, ClientFlags, 0) != DMLERR_NO_ERROR) return 0;
-  HSZ name = DdeCreateStringHandleA(instance, ProgmanName, CP_WINANSI);
-  HCONV conversation = DdeConnect(instance, name, name, nullptr);
-  DdeFreeStringHandle(instance, name);
-  int result = 0;
-  if (conversation != nullptr) {
-    DWORD size = static_cast<DWORD>(strlen(command) + 1);
-    HDDEDATA data = DdeCreateDataHandle(instance, reinterpret_cast<BYTE*>(const_cast<char*>(command)), size, 0,
-                                        nullptr, 0, 0);
-    if (ProgmanCommandObserver != nullptr) ProgmanCommandObserver(command);
-    // The data handle passes to the system with the transaction.
-    if (data != nullptr &&
-        DdeClientTransaction(reinterpret_cast<BYTE*>(data), 0xFFFFFFFF, conversation, nullptr, 0, XTYP_EXECUTE,
-                             ExecuteTimeoutMs, nullptr) != nullptr)
-      result = 1;
-    DdeDisconnect(conversation);
+  // Declared in acquisition order, so they release in reverse: the conversation is ended
+  // (DdeDisconnect) before the instance (DdeUninitialize).
+  UniqueDdeInstance instance;
+  if (DdeInitializeA(instance.put(), ProgmanCallback, ClientFlags, 0) != DMLERR_NO_ERROR) {
+    instance.release();  // nothing to uninitialise
+    return 0;
   }
-  DdeUninitialize(instance);
-  return result;
+  UniqueConversation conversation;
+  {
+    // Freed whether or not a server answered.
+    UniqueDdeString name(instance.get(), DdeCreateStringHandleA(instance.get(), ProgmanName, CP_WINANSI));
+    conversation.reset(DdeConnect(instance.get(), name.get(), name.get(), nullptr));
+  }
+  if (!conversation) return 0;
+  if (ProgmanCommandObserver != nullptr) ProgmanCommandObserver(command);
+  HDDEDATA data = DdeCreateDataHandle(instance.get(), reinterpret_cast<BYTE*>(const_cast<char*>(command)),
+                                      static_cast<DWORD>(strlen(command) + 1), 0, nullptr, 0, 0);
+  if (data == nullptr) return 0;
+  // The data handle passes to the system with the transaction, answered or not.
+  return DdeClientTransaction(reinterpret_cast<BYTE*>(data), 0xFFFFFFFF, conversation.get(), nullptr, 0,
+                              XTYP_EXECUTE, ExecuteTimeoutMs, nullptr) != nullptr
+             ? 1
+             : 0;
 }
 
 // A group without a name is never sent: the shell would take the Programs folder itself.

@@ -5,7 +5,7 @@
 
 #include <string>
 
-enum { WelcomePage, LicencePage, DestinationPage, CopyPage, OptionsPage };
+#include "setup/wizard_pages.h"
 #include "shortcuts/progman.h"
 #include "support/program_groups.h"
 #include "support/setup_session.h"
