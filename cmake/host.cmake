@@ -29,7 +29,7 @@ target_link_libraries(inflate-raw tw_portable)
 
 # Host tests: every tests/host/*_test.cpp, sanitised.
 file(GLOB HOST_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/host/*.cpp)
-add_executable(host_tests ${HOST_TEST_SOURCES})
+add_executable(host_tests ${HOST_TEST_SOURCES} tools/zip_writer.cpp)
 target_include_directories(host_tests PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests/host)
 target_link_libraries(host_tests tw_portable_checked ZLIB::ZLIB ${LIBDEFLATE} GTest::gtest_main)
 target_compile_definitions(host_tests PRIVATE
@@ -52,6 +52,7 @@ add_dependencies(inflate_bench payload_catalogue)
 
 # The banner bitmap and the icon, drawn at build time for the Windows resources.
 add_executable(make-pictures tools/make_pictures.cpp)
+target_include_directories(make-pictures PRIVATE ${CMAKE_SOURCE_DIR})
 add_custom_command(
   OUTPUT ${CMAKE_BINARY_DIR}/resources/banner.bmp ${CMAKE_BINARY_DIR}/resources/setup.ico
   COMMAND make-pictures ${CMAKE_BINARY_DIR}/resources

@@ -4,9 +4,10 @@ if(NOT HOST_BUILD_DIR)
 endif()
 include(cmake/payload-programs.cmake)
 
-# Test runs: one disposable Wine prefix each (cmake/wine-run.sh.in).
+# Test runs: one disposable Wine prefix each (cmake/wine-run.sh.in, tools/wine-session.sh).
 set(WINE_TEMPLATE ${CMAKE_BINARY_DIR}/../wine/template)
 set(WINE_TEMPLATE_SCRIPT ${CMAKE_SOURCE_DIR}/tools/wine-template.sh)
+set(WINE_SESSION_SCRIPT ${CMAKE_SOURCE_DIR}/tools/wine-session.sh)
 set(PAYLOAD_FILES ${PAYLOAD_OUT}/files)
 set(TEST_ARTIFACTS ${CMAKE_BINARY_DIR}/../test-artifacts)
 configure_file(cmake/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh @ONLY
@@ -22,7 +23,8 @@ list(FILTER CORE_SOURCES EXCLUDE REGEX "(_host\\.cpp|/setup/winmain\\.cpp)$")
 add_library(tw_core STATIC ${CORE_SOURCES})
 tw_product_options(tw_core)
 target_compile_options(tw_core PRIVATE -O2)
-target_compile_definitions(tw_core PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_IE=0x0500 WINVER=0x0500 _WIN32_WINNT=0x0500)
+set(WIN_DEFINITIONS WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_IE=0x0500 WINVER=0x0500 _WIN32_WINNT=0x0500)
+target_compile_definitions(tw_core PUBLIC ${WIN_DEFINITIONS})
 target_link_libraries(tw_core PUBLIC ${WIN_LIBS})
 
 # The embedded catalogue (cmake/payload-programs.cmake).
@@ -50,11 +52,19 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-# Shared test support (the UI driver, prefix helpers).
+# The UI driver: drives the wizard from another process, for the tests and for make run.
+add_library(tw_ui_driver STATIC tools/uidriver/ui_driver.cpp)
+target_include_directories(tw_ui_driver PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_definitions(tw_ui_driver PUBLIC ${WIN_DEFINITIONS})
+target_link_libraries(tw_ui_driver PUBLIC ${WIN_LIBS})
+add_executable(uidriver tools/uidriver/uidriver.cpp)
+target_link_libraries(uidriver tw_ui_driver)
+
+# Shared test support (prefix helpers, the copy run, the ZIP writer).
 file(GLOB WIN_SUPPORT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/support/*.cpp)
-add_library(tw_test_support STATIC ${WIN_SUPPORT_SOURCES})
+add_library(tw_test_support STATIC ${WIN_SUPPORT_SOURCES} ${CMAKE_SOURCE_DIR}/tools/zip_writer.cpp)
 target_include_directories(tw_test_support PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests/win)
-target_link_libraries(tw_test_support PUBLIC tw_core GTest::gtest)
+target_link_libraries(tw_test_support PUBLIC tw_ui_driver tw_core GTest::gtest)
 
 # Each tests/win/*_test.cpp is one test program; each of its tests runs in its own prefix.
 file(GLOB WIN_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*_test.cpp)
@@ -66,7 +76,7 @@ foreach(source ${WIN_TEST_SOURCES})
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endforeach()
 
-# Console programs used by tests and by make run (the UI driver).
+# Console programs used by tests and benchmarks (hold_file, copy_bench).
 file(GLOB WIN_TOOL_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/tools/*.cpp)
 foreach(source ${WIN_TOOL_SOURCES})
   get_filename_component(name ${source} NAME_WE)

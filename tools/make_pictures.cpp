@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "common/little_endian.h"
+
 namespace {
 
 // The 16 colours of the standard Windows palette, in palette order.
@@ -179,16 +181,6 @@ Canvas DrawIcon(std::vector<uint8_t>& mask) {
   for (int y = 0; y < 32; ++y)
     for (int x = 0; x < 32; ++x) mask[size_t(y) * 32 + x] = shape.Get(x, y) ? 0 : 1;
   return c;
-}
-
-// Little-endian output.
-void Put16(std::string& out, uint16_t v) {
-  out += char(v & 0xFF);
-  out += char(v >> 8);
-}
-void Put32(std::string& out, uint32_t v) {
-  Put16(out, uint16_t(v & 0xFFFF));
-  Put16(out, uint16_t(v >> 16));
 }
 
 // BITMAPINFOHEADER (40 bytes) with the 16-colour palette; height as given (doubled for icons).

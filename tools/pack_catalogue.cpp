@@ -23,6 +23,7 @@
 
 #include "install/payload_catalogue.h"
 #include "tools/manifest.h"
+#include "tools/zip_writer.h"
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
@@ -32,21 +33,11 @@ namespace {
 // The product's release stamp in MS-DOS form: 15 June 1999, 05:00:00.
 constexpr uint16_t kDosDate = (1999 - 1980) << 9 | 6 << 5 | 15;
 constexpr uint16_t kDosTime = 5 << 11;
-constexpr uint16_t kVersion = 20;             // 2.0: needed for DEFLATE; made by MS-DOS (high byte 0)
-constexpr uint32_t kArchiveAttribute = 0x20;  // FILE_ATTRIBUTE_ARCHIVE
+constexpr uint16_t kDeflated = 8;  // ZIP compression method 8
 
 // DEFLATE settings: the largest hash chains (level 9), and zlib's default 16 Ki-symbol blocks
 // (memLevel 8), which split the large files into a few dozen blocks each.
 constexpr int kLevel = 9, kMemLevel = 8;
-
-void Put16(Bytes& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(Bytes& out, uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
 
 bool Deflate(const Bytes& in, Bytes& out) {
   z_stream z{};
@@ -64,50 +55,7 @@ bool Deflate(const Bytes& in, Bytes& out) {
 
 Bytes MakeArchive(const std::string& name, const Bytes& file, const Bytes& data) {
   const uint32_t crc = static_cast<uint32_t>(crc32(0, file.data(), static_cast<uInt>(file.size())));
-  const uint32_t nameLength = static_cast<uint32_t>(name.size());
-  Bytes out;
-  Put32(out, 0x04034B50);  // local file header
-  Put16(out, kVersion);
-  Put16(out, 0);  // flags: no encryption, no data descriptor
-  Put16(out, 8);  // DEFLATE
-  Put16(out, kDosTime);
-  Put16(out, kDosDate);
-  Put32(out, crc);
-  Put32(out, static_cast<uint32_t>(data.size()));
-  Put32(out, static_cast<uint32_t>(file.size()));
-  Put16(out, nameLength);
-  Put16(out, 0);  // no extra field
-  out.insert(out.end(), name.begin(), name.end());
-  out.insert(out.end(), data.begin(), data.end());
-  const uint32_t directoryOffset = static_cast<uint32_t>(out.size());
-  Put32(out, 0x02014B50);  // central directory file header
-  Put16(out, kVersion);    // made by
-  Put16(out, kVersion);    // needed
-  Put16(out, 0);
-  Put16(out, 8);
-  Put16(out, kDosTime);
-  Put16(out, kDosDate);
-  Put32(out, crc);
-  Put32(out, static_cast<uint32_t>(data.size()));
-  Put32(out, static_cast<uint32_t>(file.size()));
-  Put16(out, nameLength);
-  Put16(out, 0);  // extra
-  Put16(out, 0);  // comment
-  Put16(out, 0);  // disk
-  Put16(out, 0);  // internal attributes
-  Put32(out, kArchiveAttribute);
-  Put32(out, 0);  // local header offset
-  out.insert(out.end(), name.begin(), name.end());
-  const uint32_t directorySize = static_cast<uint32_t>(out.size()) - directoryOffset;
-  Put32(out, 0x06054B50);  // end of central directory
-  Put16(out, 0);
-  Put16(out, 0);
-  Put16(out, 1);
-  Put16(out, 1);
-  Put32(out, directorySize);
-  Put32(out, directoryOffset);
-  Put16(out, 0);  // comment length
-  return out;
+  return MakeSingleEntryZip({name, kDeflated, kDosTime, kDosDate, crc, static_cast<uint32_t>(file.size()), ""}, data);
 }
 
 // Block statistics of one raw DEFLATE stream, walked with zlib's inflate block by block.
@@ -187,6 +135,89 @@ std::string BlobAssembly(const fs::path& blob) {
   return s;
 }
 
+// The catalogue's figures, gathered entry by entry.
+struct CatalogueTotals {
+  uint64_t archiveBytes = 0, installedBytes = 0;  // archiveBytes is also the next entry's offset
+  uint32_t withStored = 0, withFixed = 0, withDynamic = 0, maxBlocks = 0;
+};
+
+// The three tables of payload_tables.cpp, one line per entry.
+struct TableLines {
+  std::ostringstream archives, sizes, names;
+};
+
+// Reads the manifest and puts its entries in catalogue order. False (message on stderr) when it
+// cannot be read or does not list exactly PayloadEntryCount files.
+bool ReadCatalogueManifest(const char* path, std::vector<ManifestEntry>& entries) {
+  if (!ReadManifest(path, entries)) return false;
+  if (entries.size() != static_cast<size_t>(PayloadEntryCount)) {
+    std::fprintf(stderr, "pack-catalogue: the manifest lists %zu files; the catalogue holds exactly %d\n",
+                 entries.size(), PayloadEntryCount);
+    return false;
+  }
+  std::sort(entries.begin(), entries.end(),
+            [](const ManifestEntry& a, const ManifestEntry& b) { return NameLessNoCase(a.name, b.name); });
+  return true;
+}
+
+// Compresses one product file, checks that zlib reads it back, and writes its archive on its
+// own (archiveDir/NAME.zip) and at the end of the blob; adds the entry to the tables and the
+// totals. False (message on stderr) on any failure.
+bool PackEntry(const ManifestEntry& entry, const fs::path& filesDir, const fs::path& archiveDir,
+               std::ofstream& blob, TableLines& tables, CatalogueTotals& totals) {
+  Bytes file, data;
+  if (!ReadWhole(filesDir / entry.name, file) || file.size() != entry.size) {
+    std::fprintf(stderr, "%s: missing, or not %u bytes as the manifest says\n", entry.name.c_str(), entry.size);
+    return false;
+  }
+  if (!Deflate(file, data)) {
+    std::fprintf(stderr, "%s: deflate failed\n", entry.name.c_str());
+    return false;
+  }
+  const BlockCounts blocks = WalkBlocks(data, file);
+  if (!blocks.ok) {
+    std::fprintf(stderr, "%s: zlib does not read back its own stream\n", entry.name.c_str());
+    return false;
+  }
+  totals.withStored += blocks.stored > 0;
+  totals.withFixed += blocks.fixed > 0;
+  totals.withDynamic += blocks.dynamic > 0;
+  totals.maxBlocks = std::max(totals.maxBlocks, blocks.stored + blocks.fixed + blocks.dynamic);
+  const Bytes archive = MakeArchive(entry.name, file, data);
+  std::ofstream single(archiveDir / (entry.name + ".zip"), std::ios::binary | std::ios::trunc);
+  single.write(reinterpret_cast<const char*>(archive.data()), static_cast<std::streamsize>(archive.size()));
+  blob.write(reinterpret_cast<const char*>(archive.data()), static_cast<std::streamsize>(archive.size()));
+  if (!single.flush() || !blob) {
+    std::fprintf(stderr, "%s: cannot write its archive\n", entry.name.c_str());
+    return false;
+  }
+  tables.archives << "    payloadBlob + " << totals.archiveBytes << ",  // " << entry.name << "\n";
+  tables.sizes << "    " << entry.size << "u,\n";
+  tables.names << "    \"" << entry.name << "\",\n";
+  totals.archiveBytes += archive.size();
+  totals.installedBytes += entry.size;
+  return true;
+}
+
+// Removes the archives in archiveDir that the catalogue no longer holds (from an earlier manifest).
+void RemoveStaleArchives(const fs::path& archiveDir, const std::vector<ManifestEntry>& entries) {
+  std::set<std::string> kept;
+  for (const ManifestEntry& entry : entries) kept.insert(entry.name + ".zip");
+  std::error_code error;
+  for (const auto& item : fs::directory_iterator(archiveDir, error)) {
+    if (!kept.count(item.path().filename().string())) fs::remove(item.path(), error);
+  }
+}
+
+std::string TablesSource(const TableLines& tables) {
+  return "// Generated by pack-catalogue from the product manifest: do not edit.\n"
+         "#include \"install/payload_catalogue.h\"\n\n"
+         "extern \"C\" const unsigned char payloadBlob[];  // payload_blob.S\n\n"
+         "const unsigned char* const payloadArchives[PayloadEntryCount] = {\n" + tables.archives.str() + "};\n\n"
+         "const uint32_t payloadSizes[PayloadEntryCount] = {\n" + tables.sizes.str() + "};\n\n"
+         "const char* const payloadNames[PayloadEntryCount] = {\n" + tables.names.str() + "};\n";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -195,14 +226,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::vector<ManifestEntry> entries;
-  if (!ReadManifest(argv[1], entries)) return 1;
-  if (entries.size() != static_cast<size_t>(PayloadEntryCount)) {
-    std::fprintf(stderr, "pack-catalogue: the manifest lists %zu files; the catalogue holds exactly %d\n",
-                 entries.size(), PayloadEntryCount);
-    return 1;
-  }
-  std::sort(entries.begin(), entries.end(),
-            [](const ManifestEntry& a, const ManifestEntry& b) { return NameLessNoCase(a.name, b.name); });
+  if (!ReadCatalogueManifest(argv[1], entries)) return 1;
   const fs::path filesDir = argv[2], outDir = argv[3], archiveDir = outDir / "archives";
   std::error_code error;
   fs::create_directories(archiveDir, error);
@@ -210,68 +234,30 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: %s\n", archiveDir.c_str(), error.message().c_str());
     return 1;
   }
+
   const fs::path blobPath = fs::absolute(outDir / "payload_blob.bin");
   std::ofstream blob(blobPath, std::ios::binary | std::ios::trunc);
-  std::ostringstream archives, sizes, names;
-  uint64_t offset = 0, installed = 0;
-  uint32_t withStored = 0, withFixed = 0, withDynamic = 0, maxBlocks = 0;
-  std::set<std::string> written;
+  TableLines tables;
+  CatalogueTotals totals;
   for (const ManifestEntry& entry : entries) {
-    Bytes file, data;
-    if (!ReadWhole(filesDir / entry.name, file) || file.size() != entry.size) {
-      std::fprintf(stderr, "%s: missing, or not %u bytes as the manifest says\n", entry.name.c_str(), entry.size);
-      return 1;
-    }
-    if (!Deflate(file, data)) {
-      std::fprintf(stderr, "%s: deflate failed\n", entry.name.c_str());
-      return 1;
-    }
-    const BlockCounts blocks = WalkBlocks(data, file);
-    if (!blocks.ok) {
-      std::fprintf(stderr, "%s: zlib does not read back its own stream\n", entry.name.c_str());
-      return 1;
-    }
-    withStored += blocks.stored > 0;
-    withFixed += blocks.fixed > 0;
-    withDynamic += blocks.dynamic > 0;
-    maxBlocks = std::max(maxBlocks, blocks.stored + blocks.fixed + blocks.dynamic);
-    const Bytes archive = MakeArchive(entry.name, file, data);
-    std::ofstream single(archiveDir / (entry.name + ".zip"), std::ios::binary | std::ios::trunc);
-    single.write(reinterpret_cast<const char*>(archive.data()), static_cast<std::streamsize>(archive.size()));
-    blob.write(reinterpret_cast<const char*>(archive.data()), static_cast<std::streamsize>(archive.size()));
-    if (!single.flush() || !blob) {
-      std::fprintf(stderr, "%s: cannot write its archive\n", entry.name.c_str());
-      return 1;
-    }
-    written.insert(entry.name + ".zip");
-    archives << "    payloadBlob + " << offset << ",  // " << entry.name << "\n";
-    sizes << "    " << entry.size << "u,\n";
-    names << "    \"" << entry.name << "\",\n";
-    offset += archive.size();
-    installed += entry.size;
+    if (!PackEntry(entry, filesDir, archiveDir, blob, tables, totals)) return 1;
   }
-  if (!blob.flush() || offset > 0xFFFFFFFFu) {
+  if (!blob.flush() || totals.archiveBytes > 0xFFFFFFFFu) {
     std::fprintf(stderr, "%s: cannot write\n", blobPath.c_str());
     return 1;
   }
   blob.close();
-  for (const auto& item : fs::directory_iterator(archiveDir, error)) {
-    if (!written.count(item.path().filename().string())) fs::remove(item.path(), error);
-  }
-  const std::string tables =
-      "// Generated by pack-catalogue from the product manifest: do not edit.\n"
-      "#include \"install/payload_catalogue.h\"\n\n"
-      "extern \"C\" const unsigned char payloadBlob[];  // payload_blob.S\n\n"
-      "const unsigned char* const payloadArchives[PayloadEntryCount] = {\n" + archives.str() + "};\n\n"
-      "const uint32_t payloadSizes[PayloadEntryCount] = {\n" + sizes.str() + "};\n\n"
-      "const char* const payloadNames[PayloadEntryCount] = {\n" + names.str() + "};\n";
-  if (!WriteWhole(outDir / "payload_tables.cpp", tables) || !WriteWhole(outDir / "payload_blob.S", BlobAssembly(blobPath))) {
+  RemoveStaleArchives(archiveDir, entries);
+
+  if (!WriteWhole(outDir / "payload_tables.cpp", TablesSource(tables)) ||
+      !WriteWhole(outDir / "payload_blob.S", BlobAssembly(blobPath))) {
     std::fprintf(stderr, "%s: cannot write the tables\n", outDir.c_str());
     return 1;
   }
   std::printf("pack-catalogue: %zu entries, %llu bytes installed, %llu bytes of archives; blocks: "
               "dynamic in %u entries, fixed in %u, stored in %u, at most %u per entry\n",
-              entries.size(), static_cast<unsigned long long>(installed), static_cast<unsigned long long>(offset),
-              withDynamic, withFixed, withStored, maxBlocks);
+              entries.size(), static_cast<unsigned long long>(totals.installedBytes),
+              static_cast<unsigned long long>(totals.archiveBytes), totals.withDynamic, totals.withFixed,
+              totals.withStored, totals.maxBlocks);
   return 0;
 }

@@ -8,6 +8,7 @@ build=$1
 bin="$build/win/bin"
 run="$build/run"
 template="$build/wine/template"
+source "$(dirname "$0")/wine-session.sh"
 
 "$(dirname "$0")/wine-template.sh" "$template"
 if [ -d "$run/prefix" ]; then
@@ -15,24 +16,13 @@ if [ -d "$run/prefix" ]; then
   mountpoint -q "$run/prefix" && umount "$run/prefix"
 fi
 rm -rf "$run"
-mkdir -p "$run/up" "$run/work" "$run/prefix"
-if mount -t overlay overlay -o "lowerdir=$template,upperdir=$run/up,workdir=$run/work" "$run/prefix" 2>/dev/null; then
-  overlay=1
-else
-  overlay=0; cp -a "$template/." "$run/prefix/"
-fi
-export WINEPREFIX="$run/prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-ln -sfn "$bin" "$WINEPREFIX/dosdevices/s:"
+wine_session_prefix "$template" "$run" "$run/prefix"
+export WINEDEBUG=-all
+wine_session_drive s "$bin"
 installed="$WINEPREFIX/drive_c/Program Files/KELM/Tarnwick"
 
-xvfb=""
-finish() {
-  wineserver -k 2>/dev/null; wineserver -w 2>/dev/null
-  [ -n "$xvfb" ] && { kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; }
-  # The prefix stays for a look; its overlay is unmounted at the next make run.
-  true
-}
-trap finish EXIT
+# The prefix stays for a look; its overlay is unmounted at the next make run.
+wine_session_traps wine_session_stop
 
 summary() {
   if [ -d "$installed" ]; then
@@ -47,8 +37,7 @@ summary() {
 }
 
 cd "$bin"
-wineserver -p10 </dev/null >/dev/null 2>&1
-wine cmd /c exit </dev/null >/dev/null 2>&1
+wine_session_server
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   echo "Running setup.exe on $DISPLAY (prefix $WINEPREFIX)"
@@ -58,11 +47,7 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   exit 0
 fi
 
-displayfile="$run/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displayfile" 2>/dev/null &
-xvfb=$!
-for _ in $(seq 200); do [ -s "$displayfile" ] && break; sleep 0.05; done
-export DISPLAY=":$(cat "$displayfile")"
+wine_session_display "$run/display"
 echo "No display: running setup.exe under Xvfb $DISPLAY and walking the wizard with the UI driver"
 
 drv() { wine 'S:\uidriver.exe' "$@"; }

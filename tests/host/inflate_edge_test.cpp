@@ -4,17 +4,11 @@
 
 #include <random>
 
-#include "bit_writer.h"
+#include "tests/support/bit_writer.h"
+#include "tests/support/random_bytes.h"
 #include "inflate_run.h"
 
 namespace {
-
-std::vector<uint8_t> RandomBytes(size_t size, uint32_t seed) {
-  std::mt19937 random(seed);
-  std::vector<uint8_t> bytes(size);
-  for (uint8_t& b : bytes) b = static_cast<uint8_t>(random());
-  return bytes;
-}
 
 // One non-final or final stored block holding bytes (at most 65535).
 void PutStored(BitWriter& w, const std::vector<uint8_t>& bytes, bool final) {

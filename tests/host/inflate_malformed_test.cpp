@@ -8,18 +8,12 @@
 #include <random>
 #include <string>
 
-#include "bit_writer.h"
+#include "tests/support/bit_writer.h"
+#include "tests/support/random_bytes.h"
 #include "inflate_reference.h"
 #include "inflate_run.h"
 
 namespace {
-
-std::vector<uint8_t> RandomBytes(size_t size, uint32_t seed) {
-  std::mt19937 random(seed);
-  std::vector<uint8_t> bytes(size);
-  for (uint8_t& b : bytes) b = static_cast<uint8_t>(random());
-  return bytes;
-}
 
 // Our decoder and the reference agree on the result, the writes and the file.
 void ExpectSameAsReference(const std::vector<uint8_t>& stream, const InflateRun& run) {
@@ -37,9 +31,8 @@ void ExpectSameAsReference(const std::vector<uint8_t>& stream, const InflateRun&
 // 18, then the code-length items as (symbol, extra bits value).
 void PutDynamicHeader(BitWriter& w, unsigned nl, unsigned nd, const std::vector<uint8_t>& clLengths,
                       const std::vector<std::pair<unsigned, unsigned>>& items) {
-  static const uint8_t order[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
   w.Put(nl - 257, 5).Put(nd - 1, 5).Put(15, 4);  // HLIT, HDIST, HCLEN (all 19)
-  for (uint8_t symbol : order) w.Put(clLengths[symbol], 3);
+  for (uint8_t symbol : codeLengthOrder) w.Put(clLengths[symbol], 3);
   const std::vector<uint32_t> codes = CanonicalCodes(clLengths);
   for (auto [symbol, extra] : items) {
     w.PutCode(codes[symbol], clLengths[symbol]);

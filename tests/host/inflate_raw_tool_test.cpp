@@ -10,21 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/scratch_folder.h"
+
 namespace {
 
-struct ToolFiles {
-  std::string folder;
-  ToolFiles() {
-    char path[] = "/tmp/inflate-raw-test-XXXXXX";
-    folder = mkdtemp(path);
-  }
-  ~ToolFiles() {
-    std::remove((folder + "/in").c_str());
-    std::remove((folder + "/out").c_str());
-    rmdir(folder.c_str());
-  }
-  std::string In() const { return folder + "/in"; }
-  std::string Out() const { return folder + "/out"; }
+struct ToolFiles : ScratchFolder {
+  ToolFiles() : ScratchFolder("inflate-raw-test") {}
+  std::string In() const { return (folder / "in").string(); }
+  std::string Out() const { return (folder / "out").string(); }
 };
 
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
@@ -72,9 +65,9 @@ TEST(InflateRawTool, FailsOnAMalformedStream) {
 
 TEST(InflateRawTool, FailsWithoutItsFiles) {
   ToolFiles files;
-  EXPECT_NE(RunTool(files.folder + "/missing " + files.Out()), 0);
+  EXPECT_NE(RunTool(files.folder.string() + "/missing " + files.Out()), 0);
   WriteFile(files.In(), {0x03, 0x00});  // an empty fixed block
-  EXPECT_NE(RunTool(files.In() + " " + files.folder + "/no/such/folder/out"), 0);
+  EXPECT_NE(RunTool(files.In() + " " + files.folder.string() + "/no/such/folder/out"), 0);
   EXPECT_NE(RunTool(files.In()), 0);
   EXPECT_EQ(RunTool(files.In() + " " + files.Out()), 0);
   EXPECT_TRUE(ReadFile(files.Out()).empty());

@@ -17,6 +17,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "inflate/inflate_internal.h"  // codeLengthOrder
+
 namespace reference {
 
 struct Outcome {
@@ -146,7 +148,6 @@ class Inflater {
   }
 
   bool Dynamic() {
-    static const uint8_t order[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
     uint32_t nlen, ndist, ncode;
     if (!Bits(5, &nlen) || !Bits(5, &ndist) || !Bits(4, &ncode)) return false;
     nlen += 257;
@@ -157,7 +158,7 @@ class Inflater {
     for (uint32_t i = 0; i < ncode; ++i) {
       uint32_t length;
       if (!Bits(3, &length)) return false;
-      lengths[order[i]] = static_cast<uint8_t>(length);
+      lengths[codeLengthOrder[i]] = static_cast<uint8_t>(length);
     }
     Code lengthCode;
     if (!Accepted(Construct(lengthCode, lengths, 19), lengthCode)) return false;

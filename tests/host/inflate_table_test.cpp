@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "bit_writer.h"
+#include "tests/support/bit_writer.h"
 #include "inflate/inflate_internal.h"
 
 namespace {

@@ -10,17 +10,11 @@
 
 #include <random>
 
-#include "bit_writer.h"
+#include "tests/support/bit_writer.h"
+#include "tests/support/random_bytes.h"
 #include "inflate_run.h"
 
 namespace {
-
-std::vector<uint8_t> RandomBytes(size_t size, uint32_t seed) {
-  std::mt19937 random(seed);
-  std::vector<uint8_t> bytes(size);
-  for (uint8_t& b : bytes) b = static_cast<uint8_t>(random());
-  return bytes;
-}
 
 // 100000 distinct bytes in stored blocks: three full windows and a rest of 1696 bytes.
 struct StoredStream {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "install/payload_catalogue.h"
+#include "tools/zip_writer.h"
 
 namespace {
 
@@ -19,32 +20,13 @@ struct LocalHeader {
   uint16_t extraLength;
 };
 
-void Put16(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
-
 // A local file header, its name and extra field, then compressedSize data bytes (0xD0, 0xD1,
 // ...), starting at `skew` bytes into the returned buffer so that fields lie unaligned.
 std::vector<uint8_t> MakeArchive(const LocalHeader& h, size_t skew) {
   std::vector<uint8_t> out(skew, 0xEE);
-  Put32(out, 0x04034B50);
-  Put16(out, 20);
-  Put16(out, 0);
-  Put16(out, h.method);
-  Put16(out, 0x2800);
-  Put16(out, 0x26CF);
-  Put32(out, h.crc);
-  Put32(out, h.compressedSize);
-  Put32(out, h.uncompressedSize);
-  Put16(out, static_cast<uint32_t>(h.name.size()));
-  Put16(out, h.extraLength);
-  out.insert(out.end(), h.name.begin(), h.name.end());
-  for (uint32_t i = 0; i < h.extraLength; ++i) out.push_back(static_cast<uint8_t>(0x70 + i));
+  std::string extra;
+  for (uint32_t i = 0; i < h.extraLength; ++i) extra.push_back(static_cast<char>(0x70 + i));
+  PutZipLocalHeader(out, {h.name, h.method, 0x2800, 0x26CF, h.crc, h.uncompressedSize, extra}, h.compressedSize);
   for (uint32_t i = 0; i < h.compressedSize; ++i) out.push_back(static_cast<uint8_t>(0xD0 + i));
   return out;
 }

@@ -11,20 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/scratch_folder.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Scratch {
-  fs::path folder;
-  Scratch() {
-    char path[] = "/tmp/product-tools-test-XXXXXX";
-    folder = mkdtemp(path);
-  }
-  ~Scratch() {
-    std::error_code ignored;
-    fs::remove_all(folder, ignored);
-  }
+struct Scratch : ScratchFolder {
+  Scratch() : ScratchFolder("product-tools-test") {}
 };
 
 void WriteText(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }

@@ -17,7 +17,7 @@
 #include "support/process_threads.h"
 #include "support/setup_session.h"
 #include "support/test_files.h"
-#include "support/ui_driver.h"
+#include "tools/uidriver/ui_driver.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "support/picture.h"
 #include "support/setup_session.h"
 #include "support/test_files.h"
-#include "support/ui_driver.h"
+#include "tools/uidriver/ui_driver.h"
 
 namespace {
 

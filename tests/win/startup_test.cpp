@@ -14,7 +14,7 @@
 #include "setup/setup_state.h"
 #include "support/copy_run.h"
 #include "support/setup_session.h"
-#include "support/ui_driver.h"
+#include "tools/uidriver/ui_driver.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "setup/licence_page.h"
 #include "support/picture.h"
 #include "support/setup_session.h"
-#include "support/ui_driver.h"
+#include "tools/uidriver/ui_driver.h"
 
 namespace {
 

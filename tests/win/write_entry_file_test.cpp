@@ -15,19 +15,13 @@
 #include "install/write_entry_file.h"
 #include "setup/setup_state.h"
 #include "support/test_files.h"
+#include "tests/support/bit_writer.h"
+#include "tests/support/random_bytes.h"
+#include "tools/zip_writer.h"
 
 namespace {
 
 using Bytes = std::vector<unsigned char>;
-
-void Put16(Bytes& out, uint32_t value) {
-  out.push_back(value & 0xFF);
-  out.push_back((value >> 8) & 0xFF);
-}
-void Put32(Bytes& out, uint32_t value) {
-  Put16(out, value & 0xFFFF);
-  Put16(out, value >> 16);
-}
 
 struct ArchiveFields {
   uint16_t method;
@@ -38,84 +32,13 @@ struct ArchiveFields {
 
 // A single-entry ZIP archive: local header, data, central directory record, end record.
 Bytes MakeArchive(const std::string& name, const Bytes& data, const ArchiveFields& fields) {
-  Bytes zip;
-  Put32(zip, 0x04034B50);                          // local file header signature
-  Put16(zip, 20);                                  // version needed to extract
-  Put16(zip, 0);                                   // flags: sizes and CRC in this header
-  Put16(zip, fields.method);                       // compression method
-  Put16(zip, 0);                                   // time
-  Put16(zip, 0x5A21);                              // date
-  Put32(zip, fields.crc);                          // CRC-32
-  Put32(zip, static_cast<uint32_t>(data.size()));  // compressed size
-  Put32(zip, fields.size);                         // uncompressed size
-  Put16(zip, static_cast<uint32_t>(name.size()));  // file name length
-  Put16(zip, static_cast<uint32_t>(fields.extra.size()));
-  zip.insert(zip.end(), name.begin(), name.end());
-  zip.insert(zip.end(), fields.extra.begin(), fields.extra.end());
-  zip.insert(zip.end(), data.begin(), data.end());
-  uint32_t central = static_cast<uint32_t>(zip.size());
-  Put32(zip, 0x02014B50);  // central directory: version made by, needed, flags, method, time, date
-  Put16(zip, 20);
-  Put16(zip, 20);
-  Put16(zip, 0);
-  Put16(zip, fields.method);
-  Put16(zip, 0);
-  Put16(zip, 0x5A21);
-  Put32(zip, fields.crc);
-  Put32(zip, static_cast<uint32_t>(data.size()));
-  Put32(zip, fields.size);
-  Put16(zip, static_cast<uint32_t>(name.size()));
-  Put16(zip, 0);     // extra length
-  Put16(zip, 0);     // comment length
-  Put16(zip, 0);     // disk number
-  Put16(zip, 0);     // internal attributes
-  Put32(zip, 0x20);  // external attributes: archive
-  Put32(zip, 0);     // offset of the local header
-  zip.insert(zip.end(), name.begin(), name.end());
-  uint32_t centralSize = static_cast<uint32_t>(zip.size()) - central;
-  Put32(zip, 0x06054B50);  // end of central directory
-  Put16(zip, 0);
-  Put16(zip, 0);
-  Put16(zip, 1);
-  Put16(zip, 1);
-  Put32(zip, centralSize);
-  Put32(zip, central);
-  Put16(zip, 0);
-  return zip;
+  return MakeSingleEntryZip({name, fields.method, 0, 0x5A21, fields.crc, fields.size, fields.extra}, data);
 }
 
 uint32_t Crc(const Bytes& data) { return Crc32Update(0, data.data(), data.size()); }
 uint32_t Crc(const std::string& text) {
   return Crc32Update(0, reinterpret_cast<const uint8_t*>(text.data()), text.size());
 }
-
-Bytes StoredData(size_t size, uint32_t seed) {
-  std::mt19937 random(seed);
-  Bytes data(size);
-  for (unsigned char& byte : data) byte = static_cast<unsigned char>(random());
-  return data;
-}
-
-// DEFLATE bits, least significant first; Huffman codes go most significant bit first.
-class BitWriter {
- public:
-  void Put(uint32_t value, int bits) {
-    for (int i = 0; i < bits; ++i) PutBit((value >> i) & 1);
-  }
-  void PutCode(uint32_t code, int bits) {
-    for (int i = bits - 1; i >= 0; --i) PutBit((code >> i) & 1);
-  }
-  Bytes Finish() { return bytes_; }
-
- private:
-  void PutBit(uint32_t bit) {
-    if (count_ % 8 == 0) bytes_.push_back(0);
-    bytes_.back() |= static_cast<unsigned char>(bit << (count_ % 8));
-    ++count_;
-  }
-  Bytes bytes_;
-  int count_ = 0;
-};
 
 // One final fixed-Huffman block holding text as literals (RFC 1951 section 3.2.6).
 Bytes FixedBlockOfLiterals(const std::string& text) {
@@ -129,7 +52,7 @@ Bytes FixedBlockOfLiterals(const std::string& text) {
       bits.PutCode(0x190 + c - 144, 9);  // literals 144-255: 110010000 upwards
   }
   bits.PutCode(0, 7);  // end of block (256): 0000000
-  return bits.Finish();
+  return bits.Bytes();
 }
 
 PayloadEntry EntryFor(const Bytes& archive, const char* name) {
@@ -180,7 +103,7 @@ TEST_F(WriteEntry, StoredEntryIsWrittenAsItsDataBytes) {
                {1548288, std::string("\x0a\x00\x04\x00" "abcd", 8)}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.size);
-    Bytes data = StoredData(c.size, static_cast<uint32_t>(c.size));
+    Bytes data = RandomBytes(c.size, static_cast<uint32_t>(c.size));
     Bytes archive = MakeArchive("Stored.BIN", data, {0, Crc(data), static_cast<uint32_t>(c.size), c.extra});
     std::string path = Path("Stored.BIN");
     DeleteFileA(path.c_str());
@@ -190,7 +113,7 @@ TEST_F(WriteEntry, StoredEntryIsWrittenAsItsDataBytes) {
 }
 
 TEST_F(WriteEntry, DamagedStoredEntryIsAFailedFileAndLeavesNoFile) {
-  Bytes data = StoredData(5000, 7);
+  Bytes data = RandomBytes(5000, 7);
   const uint32_t rightCrc = Crc(data);
   Bytes flipped = data;
   flipped[1234] ^= 0x10;
@@ -326,7 +249,7 @@ TEST_F(WriteEntry, FullDiskIsAFailedFileAndLeavesNoFile) {
   ASSERT_TRUE(WriteFileBytes("Q:\\filler", std::string(available.QuadPart - 64 * 1024, 'f')));
   ASSERT_TRUE(GetDiskFreeSpaceExA("Q:\\", &available, &total, &free));
 
-  Bytes data = StoredData(1 << 20, 11);
+  Bytes data = RandomBytes(1 << 20, 11);
   Bytes stored = MakeArchive("big.dll", data, {0, Crc(data), static_cast<uint32_t>(data.size()), ""});
   int deflated = EntryWithCompressedSize(100000, 2000000);
   ASSERT_GE(deflated, 0);

@@ -41,14 +41,6 @@ Rng SeedFrom(const std::string& name, uint64_t salt) {
 }
 
 void Put8(Bytes& out, uint32_t v) { out.push_back(static_cast<uint8_t>(v)); }
-void Put16(Bytes& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(Bytes& out, uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
 void Patch16(Bytes& out, size_t at, uint32_t v) {
   out[at] = static_cast<uint8_t>(v);
   out[at + 1] = static_cast<uint8_t>(v >> 8);

@@ -296,64 +296,63 @@ Bytes MakeData(Rng& rng, Recipe recipe, const Layout& l, uint32_t content, const
 
 // ---- .rsrc
 
+// Each module kind's resources, in the order they are made, each with its share (per mille) of
+// the section's budget and its first id.
+using AddResources = void (*)(Rng& rng, std::vector<Resource>& out, size_t budget, uint16_t firstId);
+struct ResourceShare {
+  AddResources add;
+  uint32_t perMille;
+  uint16_t firstId;
+};
+struct ResourceMix {
+  Recipe recipe;
+  ResourceShare shares[5];  // up to five; the rest stay empty (add null)
+};
+constexpr ResourceMix kResourceMixes[] = {
+    {Recipe::App,
+     {{AddIcons, 90, 100}, {AddToolbarBitmaps, 180, 200}, {AddDialogs, 260, 300}, {AddMenus, 90, 400},
+      {AddStringTables, 280, 1000}}},
+    {Recipe::Console, {{AddIcons, 200, 100}, {AddStringTables, 700, 1000}}},
+    {Recipe::Library,
+     {{AddStringTables, 450, 1000}, {AddDialogs, 300, 300}, {AddToolbarBitmaps, 120, 200}, {AddIcons, 100, 100}}},
+    {Recipe::Codepage,
+     {{AddStringTables, 450, 1000}, {AddDialogs, 300, 300}, {AddToolbarBitmaps, 120, 200}, {AddIcons, 100, 100}}},
+    {Recipe::Driver,
+     {{AddStringTables, 450, 1000}, {AddDialogs, 300, 300}, {AddToolbarBitmaps, 120, 200}, {AddIcons, 100, 100}}},
+    {Recipe::Control, {{AddToolbarBitmaps, 200, 200}, {AddDialogs, 250, 300}, {AddStringTables, 200, 1000}}},
+    {Recipe::Langpack,
+     {{AddStringTables, 430, 1000}, {AddDialogs, 340, 300}, {AddMenus, 130, 400}, {AddToolbarBitmaps, 70, 200}}},
+    {Recipe::Media, {{AddPictures, 880, 500}, {AddToolbarBitmaps, 50, 200}, {AddIcons, 50, 100}}},
+};
+
+// A self-extracting package's resources: an icon, a dialog and strings of fixed sizes, and the
+// package proper, one compressed cabinet filling the rest of the section.
+void AddSfxResources(Rng& rng, std::vector<Resource>& res, uint32_t rva, uint32_t content) {
+  AddIcons(rng, res, 3000, 100);
+  AddDialogs(rng, res, 2500, 300);
+  AddStringTables(rng, res, 2000, 1000);
+  const size_t others = BuildResourceSection(res, rva).size();
+  const size_t cabSize = content > others + 400 ? content - others - 400 : 0;
+  Bytes cabinet = {'M', 'S', 'C', 'F', 0, 0, 0, 0};
+  Put32(cabinet, static_cast<uint32_t>(cabSize));
+  PutRandom(rng, cabinet, cabSize > 12 ? cabSize - 12 : 0);
+  res.push_back({10, 1, cabinet});  // RT_RCDATA 1: the cabinet
+}
+
 Bytes MakeRsrc(Rng& rng, const std::string& name, Recipe recipe, uint32_t rva, uint32_t content) {
   std::vector<Resource> res;
   const std::string description = "Tarnwick " + Phrase(rng, static_cast<int>(rng.Range(1, 3)));
   if (content >= 1200) AddVersionResource(res, name, description);
   const size_t budget = content > 1500 ? content - 1500 : 0;
   auto part = [&](uint32_t perMille) { return budget * perMille / 1000; };
-  switch (recipe) {
-    case Recipe::App:
-      AddIcons(rng, res, part(90), 100);
-      AddToolbarBitmaps(rng, res, part(180), 200);
-      AddDialogs(rng, res, part(260), 300);
-      AddMenus(rng, res, part(90), 400);
-      AddStringTables(rng, res, part(280), 1000);
-      if (rng.PerMille(600)) AddPictures(rng, res, std::min<size_t>(part(60), 7000), 500);
-      break;
-    case Recipe::Console:
-      AddIcons(rng, res, part(200), 100);
-      AddStringTables(rng, res, part(700), 1000);
-      break;
-    case Recipe::Sfx: {
-      // The package proper is one compressed cabinet filling the rest of the section.
-      AddIcons(rng, res, 3000, 100);
-      AddDialogs(rng, res, 2500, 300);
-      AddStringTables(rng, res, 2000, 1000);
-      const size_t others = BuildResourceSection(res, rva).size();
-      const size_t cabSize = content > others + 400 ? content - others - 400 : 0;
-      Bytes cabinet = {'M', 'S', 'C', 'F', 0, 0, 0, 0};
-      Put32(cabinet, static_cast<uint32_t>(cabSize));
-      PutRandom(rng, cabinet, cabSize > 12 ? cabSize - 12 : 0);
-      res.push_back({10, 1, cabinet});  // RT_RCDATA 1: the cabinet
-      break;
-    }
-    case Recipe::Library: case Recipe::Codepage: case Recipe::Driver:
-      AddStringTables(rng, res, part(450), 1000);
-      AddDialogs(rng, res, part(300), 300);
-      AddToolbarBitmaps(rng, res, part(120), 200);
-      AddIcons(rng, res, part(100), 100);
-      break;
-    case Recipe::Control:
-      AddToolbarBitmaps(rng, res, part(200), 200);
-      AddDialogs(rng, res, part(250), 300);
-      AddStringTables(rng, res, part(200), 1000);
-      res.push_back({10, 1, MakeTypeLibrary(name, static_cast<uint32_t>(part(300)))});
-      break;
-    case Recipe::Langpack:
-      AddStringTables(rng, res, part(430), 1000);
-      AddDialogs(rng, res, part(340), 300);
-      AddMenus(rng, res, part(130), 400);
-      AddToolbarBitmaps(rng, res, part(70), 200);
-      break;
-    case Recipe::Media:
-      AddPictures(rng, res, part(880), 500);
-      AddToolbarBitmaps(rng, res, part(50), 200);
-      AddIcons(rng, res, part(50), 100);
-      break;
-    default:
-      break;
+  for (const ResourceMix& mix : kResourceMixes) {
+    if (mix.recipe != recipe) continue;
+    for (const ResourceShare& share : mix.shares)
+      if (share.add) share.add(rng, res, part(share.perMille), share.firstId);
   }
+  if (recipe == Recipe::App && rng.PerMille(600)) AddPictures(rng, res, std::min<size_t>(part(60), 7000), 500);
+  if (recipe == Recipe::Control) res.push_back({10, 1, MakeTypeLibrary(name, static_cast<uint32_t>(part(300)))});
+  if (recipe == Recipe::Sfx) AddSfxResources(rng, res, rva, content);
   // Fit the section: drop resources that overflow, then fill the rest with one data resource.
   Bytes built = BuildResourceSection(res, rva);
   while (built.size() > content && res.size() > 1) {
@@ -394,36 +393,21 @@ Bytes MakeRelocations(std::vector<uint32_t> rvas) {
   return out;
 }
 
-// ---- headers
+// ---- layout
 
-struct SectionHeader {
-  const char* name;
-  uint32_t virtualSize, rva, rawSize, rawOffset, characteristics;
-};
+// The bytes of a section that its content fills: a little less than its raw size, so that the
+// rest of the last 512 stays zeros.
+uint32_t UsedBytes(Rng& rng, uint32_t raw) { return raw == 0 ? 0u : raw - std::min<uint32_t>(raw / 2, rng.Below(400)); }
 
-void PutDosHeader(Bytes& out) {
-  static const uint8_t stub[] = {0x0E, 0x1F, 0xBA, 0x0E, 0x00, 0xB4, 0x09, 0xCD, 0x21, 0xB8, 0x01, 0x4C, 0xCD, 0x21};
-  Put16(out, 0x5A4D);  // "MZ"
-  Put16(out, 0x90); Put16(out, 3); Put16(out, 0); Put16(out, 4); Put16(out, 0); Put16(out, 0xFFFF);
-  Put16(out, 0); Put16(out, 0xB8); Put16(out, 0); Put16(out, 0); Put16(out, 0); Put16(out, 0x40); Put16(out, 0);
-  out.resize(0x3C, 0);
-  Put32(out, 0x80);  // e_lfanew
-  out.insert(out.end(), stub, stub + sizeof(stub));
-  PutAscii(out, "This program cannot be run in DOS mode.\r\r\n$", false);
-  out.resize(0x80, 0);
-}
-
-}  // namespace
-
-Bytes MakePeImage(const std::string& name, uint32_t size, Recipe recipe) {
-  Rng rng = SeedFrom(name, 1);
-  const Profile p = ProfileFor(recipe);
-  const bool dll = p.dll;
+// Plans .text, .rdata and .data of an image of size bytes from the recipe's shares: raw sizes,
+// virtual addresses up to .rsrc, and the image base. restRaw is what stays for .rsrc and .reloc,
+// whose sizes follow once the relocations are known.
+Layout PlanLayout(Rng& rng, const Profile& p, Recipe recipe, uint32_t size, uint32_t& restRaw) {
   const uint32_t body = size > kHeaderSize ? size - kHeaderSize : 0;
   const uint32_t blocks = body / kFileAlign;
   auto jitter = [&](uint32_t share) { return share * rng.Range(75, 125) / 100; };
   Layout l{};
-  l.imageBase = dll ? 0x10000000u + 0x10000u * rng.Below(0x800) : (recipe == Recipe::Driver ? 0x10000u : 0x400000u);
+  l.imageBase = p.dll ? 0x10000000u + 0x10000u * rng.Below(0x800) : (recipe == Recipe::Driver ? 0x10000u : 0x400000u);
   auto blocksFor = [&](uint32_t share) {
     return share == 0 ? 0u : std::max(1u, blocks * jitter(share) / 1000);
   };
@@ -443,74 +427,83 @@ Bytes MakePeImage(const std::string& name, uint32_t size, Recipe recipe) {
   l.textRaw = textBlocks * kFileAlign;
   l.rdataRaw = rdataBlocks * kFileAlign;
   l.dataRaw = dataBlocks * kFileAlign;
-  const uint32_t restRaw = (blocks - textBlocks - rdataBlocks - dataBlocks) * kFileAlign;
+  restRaw = (blocks - textBlocks - rdataBlocks - dataBlocks) * kFileAlign;
   l.dataVirtual = l.dataRaw + (l.dataRaw ? 0x400 * rng.Range(1, 40) : 0);
   l.textRva = kSectionAlign;
   l.rdataRva = l.textRva + AlignUp(l.textRaw, kSectionAlign);
   l.dataRva = l.rdataRva + AlignUp(l.rdataRaw, kSectionAlign);
   l.rsrcRva = l.dataRva + AlignUp(l.dataVirtual, kSectionAlign);
-  const uint32_t timeStamp = 0x36800000u + rng.Below(0x1400000);  // 1998-1999
+  return l;
+}
 
-  // Each section's bytes end a little before its raw size: the rest of the last 512 is zeros.
-  auto used = [&](uint32_t raw) { return raw == 0 ? 0u : raw - std::min<uint32_t>(raw / 2, rng.Below(400)); };
-
-  const uint32_t exportCount = dll && recipe != Recipe::Langpack ? std::clamp<uint32_t>(l.textRaw / 2500, 2, 400) : 0;
-  Rdata rdata;
-  if (l.rdataRaw) rdata = MakeRdata(rng, name, recipe, l, used(l.rdataRaw), exportCount, timeStamp);
-
-  std::vector<uint32_t> relocations, dataAddresses;
-  Bytes data;
-  if (l.dataRaw) {
-    const bool twin = recipe == Recipe::App || rng.PerMille(300);
-    data = MakeData(rng, recipe, l, used(l.dataRaw), rdata.strings, dataAddresses, relocations, twin);
-  }
-
-  Bytes text;
-  uint32_t entry = 0;
-  if (l.textRaw) {
-    entry = l.textRva;
-    const bool program = recipe == Recipe::App || recipe == Recipe::Console || recipe == Recipe::Sfx;
-    if (program && !rdata.importSlots.empty()) {
-      // push 0; call [ExitProcess]; int3
-      Put8(text, 0x6A); Put8(text, 0x00); Put8(text, 0xFF); Put8(text, 0x15);
-      relocations.push_back(l.textRva + 4);
-      Put32(text, rdata.importSlots[0]);
-      Put8(text, 0xCC);
-    } else if (program) {
-      static const uint8_t end[] = {0x33, 0xC0, 0xC3};  // too small for imports: return 0
-      text.insert(text.end(), end, end + sizeof(end));
-    } else if (recipe == Recipe::Driver) {
-      static const uint8_t fail[] = {0xB8, 0x01, 0x00, 0x00, 0xC0, 0xC2, 0x08, 0x00};  // STATUS_UNSUCCESSFUL
-      text.insert(text.end(), fail, fail + sizeof(fail));
-    } else {
-      static const uint8_t ok[] = {0xB8, 0x01, 0x00, 0x00, 0x00, 0xC2, 0x0C, 0x00};  // return TRUE
-      text.insert(text.end(), ok, ok + sizeof(ok));
-    }
-    CodeContext code;
-    code.imageBase = l.imageBase;
-    code.sectionRva = l.textRva + 16;
-    code.importSlots = rdata.importSlots;
-    code.dataAddresses = rdata.strings;
-    code.dataAddresses.insert(code.dataAddresses.end(), dataAddresses.begin(), dataAddresses.end());
-    code.repeatPerMille = p.repeatPerMille;
-    code.functionPadding = rng.PerMille(500) ? 0xCC : 0x90;
-    PadTo(text, 16, code.functionPadding);
-    const uint32_t codeSize = used(l.textRaw);
-    if (codeSize > text.size()) GenerateCode(rng, text, codeSize - text.size(), code);
-    relocations.insert(relocations.end(), code.relocations.begin(), code.relocations.end());
-    for (size_t i = 0; i < rdata.exportFunctionOffsets.size(); ++i) {
-      const uint32_t target = code.functions.empty() ? l.textRva : code.functions[(i * 7919) % code.functions.size()];
-      Patch32(rdata.bytes, rdata.exportFunctionOffsets[i], target);
-    }
-  }
-
-  Bytes reloc = p.relocs ? MakeRelocations(relocations) : Bytes{};
+// Splits restRaw between .reloc (at most half, whole blocks) and .rsrc, and places .reloc after
+// .rsrc; reloc is cut to its section.
+void PlaceRelocations(Layout& l, uint32_t restRaw, Bytes& reloc) {
   l.relocRaw = std::min(AlignUp(static_cast<uint32_t>(reloc.size()), kFileAlign), restRaw / 2 / kFileAlign * kFileAlign);
   reloc.resize(std::min<size_t>(reloc.size(), l.relocRaw));
   l.rsrcRaw = restRaw - l.relocRaw;
   l.relocRva = l.rsrcRva + AlignUp(l.rsrcRaw, kSectionAlign);
-  const Bytes rsrc = l.rsrcRaw ? MakeRsrc(rng, name, recipe, l.rsrcRva, used(l.rsrcRaw)) : Bytes{};
+}
 
+// ---- .text
+
+// The entry point's few instructions at the start of .text: a program calls ExitProcess(0)
+// (or returns 0 when it has no imports), a driver fails, a library returns TRUE.
+void PutEntryCode(Bytes& text, Recipe recipe, const Layout& l, const Rdata& rdata, std::vector<uint32_t>& relocations) {
+  const bool program = recipe == Recipe::App || recipe == Recipe::Console || recipe == Recipe::Sfx;
+  if (program && !rdata.importSlots.empty()) {
+    // push 0; call [ExitProcess]; int3
+    Put8(text, 0x6A); Put8(text, 0x00); Put8(text, 0xFF); Put8(text, 0x15);
+    relocations.push_back(l.textRva + 4);
+    Put32(text, rdata.importSlots[0]);
+    Put8(text, 0xCC);
+  } else if (program) {
+    static const uint8_t end[] = {0x33, 0xC0, 0xC3};  // too small for imports: return 0
+    text.insert(text.end(), end, end + sizeof(end));
+  } else if (recipe == Recipe::Driver) {
+    static const uint8_t fail[] = {0xB8, 0x01, 0x00, 0x00, 0xC0, 0xC2, 0x08, 0x00};  // STATUS_UNSUCCESSFUL
+    text.insert(text.end(), fail, fail + sizeof(fail));
+  } else {
+    static const uint8_t ok[] = {0xB8, 0x01, 0x00, 0x00, 0x00, 0xC2, 0x0C, 0x00};  // return TRUE
+    text.insert(text.end(), ok, ok + sizeof(ok));
+  }
+}
+
+// .text: the entry code, then generated functions that use the imports and the data; points the
+// export address table at them. Adds the code's absolute addresses to relocations.
+Bytes MakeText(Rng& rng, Recipe recipe, const Profile& p, const Layout& l, Rdata& rdata,
+               const std::vector<uint32_t>& dataAddresses, std::vector<uint32_t>& relocations) {
+  Bytes text;
+  PutEntryCode(text, recipe, l, rdata, relocations);
+  CodeContext code;
+  code.imageBase = l.imageBase;
+  code.sectionRva = l.textRva + 16;
+  code.importSlots = rdata.importSlots;
+  code.dataAddresses = rdata.strings;
+  code.dataAddresses.insert(code.dataAddresses.end(), dataAddresses.begin(), dataAddresses.end());
+  code.repeatPerMille = p.repeatPerMille;
+  code.functionPadding = rng.PerMille(500) ? 0xCC : 0x90;
+  PadTo(text, 16, code.functionPadding);
+  const uint32_t codeSize = UsedBytes(rng, l.textRaw);
+  if (codeSize > text.size()) GenerateCode(rng, text, codeSize - text.size(), code);
+  relocations.insert(relocations.end(), code.relocations.begin(), code.relocations.end());
+  for (size_t i = 0; i < rdata.exportFunctionOffsets.size(); ++i) {
+    const uint32_t target = code.functions.empty() ? l.textRva : code.functions[(i * 7919) % code.functions.size()];
+    Patch32(rdata.bytes, rdata.exportFunctionOffsets[i], target);
+  }
+  return text;
+}
+
+// ---- headers
+
+struct SectionHeader {
+  const char* name;
+  uint32_t virtualSize, rva, rawSize, rawOffset, characteristics;
+};
+
+// The section table: the sections that have raw data, one after the other from kHeaderSize.
+std::vector<SectionHeader> SectionTable(const Layout& l, const Bytes& text, const Rdata& rdata, const Bytes& rsrc,
+                                        const Bytes& reloc) {
   std::vector<SectionHeader> sections;
   uint32_t offset = kHeaderSize;
   auto add = [&](const char* n, uint32_t virtualSize, uint32_t rva, uint32_t raw, uint32_t flags) {
@@ -523,19 +516,36 @@ Bytes MakePeImage(const std::string& name, uint32_t size, Recipe recipe) {
   add(".data", l.dataVirtual, l.dataRva, l.dataRaw, 0xC0000040);
   add(".rsrc", static_cast<uint32_t>(rsrc.size()), l.rsrcRva, l.rsrcRaw, 0x40000040);
   add(".reloc", static_cast<uint32_t>(reloc.size()), l.relocRva, l.relocRaw, 0x42000040);
-  const uint32_t imageSize = sections.empty() ? kSectionAlign
-                                              : sections.back().rva + AlignUp(std::max(sections.back().virtualSize, 1u), kSectionAlign);
+  return sections;
+}
 
-  Bytes out;
-  PutDosHeader(out);
+void PutDosHeader(Bytes& out) {
+  static const uint8_t stub[] = {0x0E, 0x1F, 0xBA, 0x0E, 0x00, 0xB4, 0x09, 0xCD, 0x21, 0xB8, 0x01, 0x4C, 0xCD, 0x21};
+  Put16(out, 0x5A4D);  // "MZ"
+  Put16(out, 0x90); Put16(out, 3); Put16(out, 0); Put16(out, 4); Put16(out, 0); Put16(out, 0xFFFF);
+  Put16(out, 0); Put16(out, 0xB8); Put16(out, 0); Put16(out, 0); Put16(out, 0); Put16(out, 0x40); Put16(out, 0);
+  out.resize(0x3C, 0);
+  Put32(out, 0x80);  // e_lfanew
+  out.insert(out.end(), stub, stub + sizeof(stub));
+  PutAscii(out, "This program cannot be run in DOS mode.\r\r\n$", false);
+  out.resize(0x80, 0);
+}
+
+// The PE signature and the COFF file header (20 bytes).
+void PutFileHeader(Bytes& out, const Profile& p, size_t sectionCount, uint32_t timeStamp) {
   PutAscii(out, std::string("PE\0\0", 4), false);
   Put16(out, 0x14C);  // i386
-  Put16(out, static_cast<uint32_t>(sections.size()));
+  Put16(out, static_cast<uint32_t>(sectionCount));
   Put32(out, timeStamp);
   Put32(out, 0);
   Put32(out, 0);
   Put16(out, 0xE0);
-  Put16(out, dll ? 0x210E : (p.relocs ? 0x010E : 0x010F));
+  Put16(out, p.dll ? 0x210E : (p.relocs ? 0x010E : 0x010F));
+}
+
+// The PE32 optional header (224 bytes) with its 16 data directories.
+void PutOptionalHeader(Bytes& out, const Profile& p, const Layout& l, uint32_t entry, uint32_t imageSize,
+                       const Rdata& rdata, const Bytes& rsrc, const Bytes& reloc) {
   Put16(out, 0x10B);  // PE32
   Put8(out, 6); Put8(out, 0);  // linker 6.0
   Put32(out, l.textRaw);
@@ -565,6 +575,9 @@ Bytes MakePeImage(const std::string& name, uint32_t size, Recipe recipe) {
       {reloc.empty() ? 0 : l.relocRva, static_cast<uint32_t>(reloc.size())}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0},
       {rdata.iatSize ? l.rdataRva : 0, rdata.iatSize}, {0, 0}, {0, 0}, {0, 0}};
   for (const auto& d : directories) { Put32(out, d[0]); Put32(out, d[1]); }
+}
+
+void PutSectionHeaders(Bytes& out, const std::vector<SectionHeader>& sections) {
   for (const SectionHeader& s : sections) {
     Bytes n(8, 0);
     std::copy(s.name, s.name + std::char_traits<char>::length(s.name), n.begin());
@@ -573,18 +586,57 @@ Bytes MakePeImage(const std::string& name, uint32_t size, Recipe recipe) {
     Put32(out, 0); Put32(out, 0); Put16(out, 0); Put16(out, 0);
     Put32(out, s.characteristics);
   }
+}
+
+// Appends a section's bytes padded with zeros to its raw size (nothing for an absent section).
+void AppendSection(Bytes& out, const Bytes& bytes, uint32_t raw) {
+  if (raw == 0) return;
+  const size_t at = out.size();
+  out.insert(out.end(), bytes.begin(), bytes.end());
+  out.resize(at + raw, 0);
+}
+
+}  // namespace
+
+Bytes MakePeImage(const std::string& name, uint32_t size, Recipe recipe) {
+  Rng rng = SeedFrom(name, 1);
+  const Profile p = ProfileFor(recipe);
+  uint32_t restRaw = 0;
+  Layout l = PlanLayout(rng, p, recipe, size, restRaw);
+  const uint32_t timeStamp = 0x36800000u + rng.Below(0x1400000);  // 1998-1999
+
+  // The sections in the order their contents depend on each other: .rdata (imports, literals,
+  // exports), .data (which points into .rdata), .text (which uses both), then .reloc (every
+  // absolute address so far) and .rsrc in what remains.
+  const uint32_t exportCount = p.dll && recipe != Recipe::Langpack ? std::clamp<uint32_t>(l.textRaw / 2500, 2, 400) : 0;
+  Rdata rdata;
+  if (l.rdataRaw) rdata = MakeRdata(rng, name, recipe, l, UsedBytes(rng, l.rdataRaw), exportCount, timeStamp);
+  std::vector<uint32_t> relocations, dataAddresses;
+  Bytes data;
+  if (l.dataRaw) {
+    const bool twin = recipe == Recipe::App || rng.PerMille(300);
+    data = MakeData(rng, recipe, l, UsedBytes(rng, l.dataRaw), rdata.strings, dataAddresses, relocations, twin);
+  }
+  const Bytes text = l.textRaw ? MakeText(rng, recipe, p, l, rdata, dataAddresses, relocations) : Bytes{};
+  const uint32_t entry = l.textRaw ? l.textRva : 0;
+  Bytes reloc = p.relocs ? MakeRelocations(relocations) : Bytes{};
+  PlaceRelocations(l, restRaw, reloc);
+  const Bytes rsrc = l.rsrcRaw ? MakeRsrc(rng, name, recipe, l.rsrcRva, UsedBytes(rng, l.rsrcRaw)) : Bytes{};
+
+  const std::vector<SectionHeader> sections = SectionTable(l, text, rdata, rsrc, reloc);
+  const uint32_t imageSize = sections.empty() ? kSectionAlign
+                                              : sections.back().rva + AlignUp(std::max(sections.back().virtualSize, 1u), kSectionAlign);
+  Bytes out;
+  PutDosHeader(out);
+  PutFileHeader(out, p, sections.size(), timeStamp);
+  PutOptionalHeader(out, p, l, entry, imageSize, rdata, rsrc, reloc);
+  PutSectionHeaders(out, sections);
   out.resize(kHeaderSize, 0);
-  auto append = [&](const Bytes& b, uint32_t raw) {
-    if (raw == 0) return;
-    const size_t at = out.size();
-    out.insert(out.end(), b.begin(), b.end());
-    out.resize(at + raw, 0);
-  };
-  append(text, l.textRaw);
-  append(rdata.bytes, l.rdataRaw);
-  append(data, l.dataRaw);
-  append(rsrc, l.rsrcRaw);
-  append(reloc, l.relocRaw);
+  AppendSection(out, text, l.textRaw);
+  AppendSection(out, rdata.bytes, l.rdataRaw);
+  AppendSection(out, data, l.dataRaw);
+  AppendSection(out, rsrc, l.rsrcRaw);
+  AppendSection(out, reloc, l.relocRaw);
   if (out.size() < size) PutRandom(rng, out, size - out.size());  // overlay: signature-like data
   return out;
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/little_endian.h"  // Put16, Put32
+
 using Bytes = std::vector<uint8_t>;
 
 // splitmix64: small, fast, and good enough to drive content statistics.
@@ -21,8 +23,6 @@ struct Rng {
 Rng SeedFrom(const std::string& name, uint64_t salt);
 
 void Put8(Bytes& out, uint32_t v);
-void Put16(Bytes& out, uint32_t v);
-void Put32(Bytes& out, uint32_t v);
 void Patch16(Bytes& out, size_t at, uint32_t v);
 void Patch32(Bytes& out, size_t at, uint32_t v);
 void PutAscii(Bytes& out, const std::string& text, bool terminate);

@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include "support/setup_session.h"
-#include "support/ui_driver.h"
+#include "tools/uidriver/ui_driver.h"
 
 namespace {
 

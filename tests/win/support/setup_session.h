@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/ui_driver.h"
+#include "tools/uidriver/ui_driver.h"
 
 constexpr char SetupProgramPath[] = "S:\\setup.exe";
 constexpr char ExitConfirmCaption[] = "Quit Tarnwick\xAE 5.0 Setup";  // 0xAE: the registered sign

@@ -1,4 +1,4 @@
-#include "support/ui_driver.h"
+#include "tools/uidriver/ui_driver.h"
 
 #include <commctrl.h>
 
@@ -42,9 +42,12 @@ DWORD WindowProcessId(HWND window) {
   return id;
 }
 
+// One search of the visible top-level windows, of processId when that is not 0, for the first
+// one that matches.
 struct TopWindowSearch {
-  const char* caption;
   DWORD processId;
+  bool (*matches)(HWND window, const TopWindowSearch& search);
+  const char* caption;  // for HasCaption
   HWND found;
 };
 
@@ -52,28 +55,29 @@ BOOL CALLBACK MatchTopWindow(HWND window, LPARAM parameter) {
   auto* search = reinterpret_cast<TopWindowSearch*>(parameter);
   if (!IsWindowVisible(window)) return TRUE;
   if (search->processId && WindowProcessId(window) != search->processId) return TRUE;
-  char caption[512];
-  GetWindowTextA(window, caption, sizeof caption);
-  if (!CaptionMatches(caption, search->caption)) return TRUE;
+  if (!search->matches(window, *search)) return TRUE;
   search->found = window;
   return FALSE;
 }
 
-struct SheetSearch {
-  DWORD processId;
-  HWND found;
-};
+HWND FindVisibleTopWindow(DWORD processId, bool (*matches)(HWND, const TopWindowSearch&), const char* caption) {
+  TopWindowSearch search = {processId, matches, caption, nullptr};
+  EnumWindows(MatchTopWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
 
-BOOL CALLBACK MatchSheet(HWND window, LPARAM parameter) {
-  auto* search = reinterpret_cast<SheetSearch*>(parameter);
-  if (!IsWindowVisible(window)) return TRUE;
-  if (search->processId && WindowProcessId(window) != search->processId) return TRUE;
+bool HasCaption(HWND window, const TopWindowSearch& search) {
+  char caption[512];
+  GetWindowTextA(window, caption, sizeof caption);
+  return CaptionMatches(caption, search.caption);
+}
+
+// A property sheet: a dialog ("#32770") that names its current page.
+bool IsPropertySheet(HWND window, const TopWindowSearch&) {
   char className[64];
-  if (!GetClassNameA(window, className, sizeof className) || strcmp(className, "#32770") != 0) return TRUE;
+  if (!GetClassNameA(window, className, sizeof className) || strcmp(className, "#32770") != 0) return false;
   DWORD_PTR page = 0;
-  if (!SendWithTimeout(window, PSM_GETCURRENTPAGEHWND, 0, 0, &page) || page == 0) return TRUE;
-  search->found = window;
-  return FALSE;
+  return SendWithTimeout(window, PSM_GETCURRENTPAGEHWND, 0, 0, &page) && page != 0;
 }
 
 bool WriteWholeFile(const char* path, const void* data, size_t size) {
@@ -167,9 +171,7 @@ bool SetControlText(HWND parent, int id, const char* text) {
 }
 
 HWND FindTopWindow(const char* caption, DWORD processId) {
-  TopWindowSearch search = {caption, processId, nullptr};
-  EnumWindows(MatchTopWindow, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  return FindVisibleTopWindow(processId, HasCaption, caption);
 }
 
 HWND WaitForTopWindow(const char* caption, DWORD timeoutMs, DWORD processId) {
@@ -251,9 +253,7 @@ bool SaveScreenshot(HWND window, const char* path) {
 // ---- The wizard ----
 
 HWND FindWizardSheet(DWORD processId) {
-  SheetSearch search = {processId, nullptr};
-  EnumWindows(MatchSheet, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  return FindVisibleTopWindow(processId, IsPropertySheet, nullptr);
 }
 
 HWND WaitForWizardSheet(DWORD timeoutMs, DWORD processId) {

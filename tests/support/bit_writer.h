@@ -1,7 +1,12 @@
-// Builds DEFLATE streams field by field for the decoder tests.
+// Builds DEFLATE streams field by field for the tests (host and Windows). The length, distance
+// and code-length order tables are the decoder's own (RFC 1951 3.2.5 and 3.2.7); the reference
+// decoder of the host tests keeps its own length and distance tables, and the streams that zlib
+// makes (inflate_zlib_diff_test) check all of them independently.
 #pragma once
 #include <cstdint>
 #include <vector>
+
+#include "inflate/inflate_internal.h"
 
 class BitWriter {
  public:
@@ -35,17 +40,9 @@ class BitWriter {
   }
   BitWriter& FixedEndOfBlock() { return FixedLiteral(256); }
   BitWriter& FixedDistance(unsigned symbol) { return PutCode(symbol, 5); }
-  // A fixed-block match: length 3 to 258, distance 1 to 32768, symbols and extra bits.
+  // A fixed-block match: length 3 to 258, distance 1 to 32768, symbols and extra bits
+  // (length symbols 257 to 285 are indices 0 to 28 of lengthBase).
   BitWriter& FixedMatch(unsigned length, unsigned distance) {
-    static const uint16_t lengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                            31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-    static const uint8_t lengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                                            2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-    static const uint16_t distanceBase[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,    25,
-                                              33,   49,   65,   97,   129,  193,   257,   385,   513,   769,
-                                              1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-    static const uint8_t distanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6,
-                                              6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
     unsigned l = 28;
     while (lengthBase[l] > length) --l;
     FixedLiteral(257 + l).Put(length - lengthBase[l], lengthExtra[l]);
@@ -58,11 +55,10 @@ class BitWriter {
   // with a code-length code in which symbols 0 to 15 are 4 bits long (a complete set, so
   // length v goes out as the 4-bit code v) and 16 to 18 are unused.
   BitWriter& DynamicHeader(const std::vector<uint8_t>& literalLengths, const std::vector<uint8_t>& distanceLengths) {
-    static const uint8_t order[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
     Put(static_cast<uint32_t>(literalLengths.size() - 257), 5);  // HLIT
     Put(static_cast<uint32_t>(distanceLengths.size() - 1), 5);   // HDIST
     Put(19 - 4, 4);                                               // HCLEN: all 19 follow
-    for (uint8_t symbol : order) Put(symbol < 16 ? 4 : 0, 3);      // code-length code lengths
+    for (uint8_t symbol : codeLengthOrder) Put(symbol < 16 ? 4 : 0, 3);  // code-length code lengths
     for (uint8_t length : literalLengths) PutCode(length, 4);
     for (uint8_t length : distanceLengths) PutCode(length, 4);
     return *this;

@@ -1,6 +1,7 @@
 // Drives the setup program's windows from another process in the same Wine prefix: finds the
 // wizard sheet and its pages, reads control texts, presses buttons, answers message boxes,
-// takes screenshots, and starts programs with a chosen Windows version.
+// takes screenshots, and starts programs with a chosen Windows version. Used by the Windows
+// tests directly and, through the uidriver console program (uidriver.cpp), by make run.
 //
 // Facts of Wine's property sheet and dialogs that the functions rely on:
 // - The sheet is a top-level "#32770" whose caption is the current page's template caption, so
