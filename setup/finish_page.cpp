@@ -2,6 +2,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "install/restart_and_web_page.h"
+#include "install/version_probes.h"
+#include "registry/product_registration.h"
+#include "registry/settings_migration.h"
 #include "resources/resource_ids.h"
 #include "setup/setup_state.h"
 #include "setup/startup.h"
@@ -9,19 +13,26 @@
 
 namespace {
 
+constexpr UINT TextRestartQuestion = 44;
+constexpr UINT TextRestartCaption = 45;
+constexpr UINT TextRegistrationAddress = 47;
+
 void OpenRegistrationPage(HWND page) {
   // Out of the topmost band, so that the browser can come to the front.
   SetWindowPos(GetParent(page), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-  // Here the registration page (text 47) is opened with OpenWebPage; it comes with the restart
-  // and web-page actions.
+  OpenWebPage(LoadText(TextRegistrationAddress));
 }
 
+// The closing steps in their order. The page does not look at their results.
 void RunFinishSteps() {
   HideSetupWindows();
-  // Here the closing steps follow in this order: RunCommonControlsUpdate, RegisterProduct,
-  // EnsureDefaultFtpSite, and when SetupState.restartNeeded is 1 the restart question (text 44,
-  // caption 45, owner SetupState.mainWindow) with RestartWindows on Yes. They come with the
-  // registration and restart work.
+  RunCommonControlsUpdate();
+  RegisterProduct();
+  EnsureDefaultFtpSite();
+  if (SetupState.restartNeeded == 1 &&
+      MessageBoxA(SetupState.mainWindow, LoadText(TextRestartQuestion), LoadText(TextRestartCaption),
+                  MB_YESNO | MB_ICONQUESTION) == IDYES)
+    RestartWindows(SetupState.isNT);
 }
 
 }  // namespace
