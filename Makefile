@@ -1,8 +1,10 @@
 # Tarnwick Pro 5.0 setup program.
 #   make run     build setup.exe with the default product and run it under Wine
 #   make test    build everything and run every test (host and Wine), ending with CTest's summary
-#   make bench   benchmarks (decoder against zlib and libdeflate; copy run against a plain write)
-#   make fuzz    a longer fuzzing run of the decoder
+#   make bench   benchmarks (decoder against zlib and libdeflate; copy run against a plain write;
+#                the start-up check of the catalogue)
+#   make fuzz    ten minutes of fuzzing the decoder, five with each bit-buffer width (inputs of at
+#                most 256 bytes, output to memory)
 # Each target first installs what a fresh Debian 12 machine lacks.
 
 BUILD   := $(CURDIR)/build
@@ -24,10 +26,13 @@ test: build fuzzbuild
 bench: build
 	$(HOST)/bin/inflate_bench $(HOST)/payload
 	@tools/bench-copy.sh "$(BUILD)"
+	@echo "== Start-up under Wine: the catalogue's check, and the time until the wizard is shown"
+	@$(WIN)/wine-run.sh $(WIN)/bin/check_bench.exe
 
 fuzz: fuzzbuild
 	mkdir -p $(FUZZ)/fuzz-corpus
-	$(FUZZ)/bin/inflate_fuzz -max_total_time=600 -rss_limit_mb=2048 $(FUZZ)/fuzz-corpus tests/fuzz/seeds
+	$(FUZZ)/bin/inflate_fuzz -max_len=256 -max_total_time=300 -rss_limit_mb=2048 $(FUZZ)/fuzz-corpus tests/fuzz/seeds
+	$(FUZZ)/bin/inflate_fuzz_narrow -max_len=256 -max_total_time=300 -rss_limit_mb=2048 $(FUZZ)/fuzz-corpus tests/fuzz/seeds
 
 deps:
 	@tools/install-deps.sh

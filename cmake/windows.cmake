@@ -18,7 +18,7 @@ set(WIN_LIBS comctl32 shell32 ole32 oleaut32 uuid advapi32 gdi32 user32 version)
 # The program's code as a library: setup.exe and the test programs link the same operations.
 file(GLOB CORE_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/setup/*.cpp ${CMAKE_SOURCE_DIR}/install/*.cpp ${CMAKE_SOURCE_DIR}/registry/*.cpp
-  ${CMAKE_SOURCE_DIR}/shortcuts/*.cpp ${CMAKE_SOURCE_DIR}/inflate/*.cpp)
+  ${CMAKE_SOURCE_DIR}/shortcuts/*.cpp ${CMAKE_SOURCE_DIR}/inflate/*.cpp ${CMAKE_SOURCE_DIR}/common/*.cpp)
 list(FILTER CORE_SOURCES EXCLUDE REGEX "(_host\\.cpp|/setup/winmain\\.cpp)$")
 add_library(tw_core STATIC ${CORE_SOURCES})
 tw_product_options(tw_core)
@@ -46,6 +46,8 @@ add_custom_command(OUTPUT ${RESOURCE_OBJECT}
 add_executable(setup WIN32 setup/winmain.cpp ${RESOURCE_OBJECT})
 tw_product_options(setup)
 target_link_libraries(setup tw_core tw_catalogue)
+# The shipped program carries no debug information (about 640 KB of it); the test programs keep it.
+target_link_options(setup PRIVATE -s)
 
 # GoogleTest, built from the machine's sources.
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
@@ -83,6 +85,11 @@ foreach(source ${WIN_TOOL_SOURCES})
   add_executable(${name} ${source})
   target_link_libraries(${name} tw_test_support tw_core tw_catalogue)
 endforeach()
+
+# zlib for this target (Debian's libz-mingw-w64-dev), linked statically: the peer of the
+# decoder in copy_bench.
+find_library(MINGW_ZLIB libz.a REQUIRED)
+target_link_libraries(copy_bench ${MINGW_ZLIB})
 
 # Libraries of our own with chosen version resources, for the version-probe tests.
 include(cmake/test-modules.cmake)

@@ -122,45 +122,45 @@ HuffEntry DecodeSymbol(InflateState& s, const HuffEntry* table, unsigned width) 
 }
 
 // One literal, match or end of block, decoded through the record with every check: used near
-// the end of the input and of the window. Returns 0 after a literal or match, 1 on failure,
-// 2 at the end of the block.
-int InflateOneSymbol(InflateState& s, const HuffEntry* literalTable, const HuffEntry* distanceTable,
+// the end of the input and of the window.
+enum class SymbolStep { Stored, Failed, EndOfBlock };  // a literal or match stored; failure; end
+SymbolStep InflateOneSymbol(InflateState& s, const HuffEntry* literalTable, const HuffEntry* distanceTable,
                      unsigned literalBits, unsigned distanceBits) {
   HuffEntry entry = DecodeSymbol(s, literalTable, literalBits);
-  if (entry.op == OpInvalid) return 1;
+  if (entry.op == OpInvalid) return SymbolStep::Failed;
   if (entry.op == OpLiteral) {
-    if (InputOverrun(s)) return 1;
-    return PutByte(s, static_cast<uint8_t>(entry.value)) ? 0 : 1;
+    if (InputOverrun(s)) return SymbolStep::Failed;
+    return PutByte(s, static_cast<uint8_t>(entry.value)) ? SymbolStep::Stored : SymbolStep::Failed;
   }
-  if (entry.op == OpEndOfBlock) return InputOverrun(s) ? 1 : 2;
+  if (entry.op == OpEndOfBlock) return InputOverrun(s) ? SymbolStep::Failed : SymbolStep::EndOfBlock;
 
   NeedBits(s, entry.op);
   const uint32_t length = entry.value + TakeBits(s, entry.op);
   DropBits(s, entry.op);
   entry = DecodeSymbol(s, distanceTable, distanceBits);
-  if (entry.op == OpInvalid) return 1;
+  if (entry.op == OpInvalid) return SymbolStep::Failed;
   NeedBits(s, entry.op);
   const uint32_t distance = entry.value + TakeBits(s, entry.op);
   DropBits(s, entry.op);
-  if (InputOverrun(s)) return 1;
+  if (InputOverrun(s)) return SymbolStep::Failed;
   CountDistance(distance);
-  if (distance > static_cast<uint32_t>(s.window + s.windowPos - s.historyStart)) return 1;
-  return CopyMatch(s, distance, length) ? 0 : 1;
+  if (distance > static_cast<uint32_t>(s.window + s.windowPos - s.historyStart)) return SymbolStep::Failed;
+  return CopyMatch(s, distance, length) ? SymbolStep::Stored : SymbolStep::Failed;
 }
 
 // Reads the nl + nd code lengths of a dynamic block through the code-length table (one level:
-// its codes are at most 7 bits). Returns 0 or 1.
+// its codes are at most 7 bits). Returns ResultOk or ResultMalformed.
 int ReadCodeLengths(InflateState& s, const HuffEntry* table, unsigned width, uint8_t* lengths, unsigned total) {
-  if (table == nullptr) return 1;
+  if (table == nullptr) return ResultMalformed;
   unsigned previous = 0;
   for (unsigned i = 0; i < total;) {
     NeedBits(s, width);
     const HuffEntry entry = table[TakeBits(s, width)];
-    if (entry.op == OpInvalid) return 1;
+    if (entry.op == OpInvalid) return ResultMalformed;
     DropBits(s, entry.bits);
     const unsigned symbol = entry.value;
     if (symbol < 16) {
-      if (InputOverrun(s)) return 1;
+      if (InputOverrun(s)) return ResultMalformed;
       lengths[i++] = static_cast<uint8_t>(symbol);
       previous = symbol;
       continue;
@@ -170,11 +170,11 @@ int ReadCodeLengths(InflateState& s, const HuffEntry* table, unsigned width, uin
     NeedBits(s, extraBits);
     unsigned repeat = (symbol == 18 ? 11 : 3) + TakeBits(s, extraBits);
     DropBits(s, extraBits);
-    if (InputOverrun(s) || i + repeat > total) return 1;
+    if (InputOverrun(s) || i + repeat > total) return ResultMalformed;
     if (symbol != 16) previous = 0;
     for (; repeat > 0; --repeat) lengths[i++] = static_cast<uint8_t>(previous);
   }
-  return 0;
+  return ResultOk;
 }
 
 }  // namespace
@@ -220,8 +220,8 @@ int InflateEntry() {
   int result;
   do {
     result = InflateBlock(*s, &finalBlock);
-  } while (result == 0 && !finalBlock);
-  if (result == 0 && !FlushWindow(*s, s->windowPos)) result = 1;
+  } while (result == ResultOk && !finalBlock);
+  if (result == ResultOk && !FlushWindow(*s, s->windowPos)) result = ResultMalformed;
 
   // Whole bytes read ahead into the bit buffer go back: consumed ends at the byte that holds
   // the last bit used.
@@ -231,9 +231,11 @@ int InflateEntry() {
     InflateStream.consumed -= static_cast<int32_t>(unused);
   }
   std::free(s);
-  return result == 0 ? 1 : 0;
+  return result == ResultOk ? 1 : 0;
 }
 
+// Block header (RFC 1951 section 3.2.3): BFINAL, 1 bit, set on the last block; BTYPE, 2 bits:
+// 0 stored, 1 fixed Huffman codes, 2 dynamic Huffman codes, 3 reserved (an error).
 int InflateBlock(InflateState& s, int* finalBlock) {
   NeedBits(s, 1);
   *finalBlock = static_cast<int>(TakeBits(s, 1));
@@ -241,16 +243,18 @@ int InflateBlock(InflateState& s, int* finalBlock) {
   NeedBits(s, 2);
   const unsigned type = TakeBits(s, 2);
   DropBits(s, 2);
-  if (InputOverrun(s)) return 1;
+  if (InputOverrun(s)) return ResultMalformed;
   CountBlock(type);
   switch (type) {
     case 0: return InflateStored(s);
     case 1: return InflateFixed(s);
     case 2: return InflateDynamic(s);
-    default: return 2;
+    default: return ResultOverSubscribed;  // block type 3
   }
 }
 
+// Stored block (RFC 1951 section 3.2.4): the rest of the current byte is skipped; then LEN and
+// NLEN, 16 bits each, NLEN the one's complement of LEN; then LEN bytes copied as they are.
 int InflateStored(InflateState& s) {
   // LEN and NLEN start at a byte boundary: the bits left in the current byte are dropped.
   DropBits(s, s.bitCount % 8);
@@ -258,22 +262,22 @@ int InflateStored(InflateState& s) {
   uint32_t length = TakeBits(s, 16);
   DropBits(s, 16);
   NeedBits(s, 16);
-  if (length != (~TakeBits(s, 16) & 0xFFFFu)) return 1;
+  if (length != (~TakeBits(s, 16) & 0xFFFFu)) return ResultMalformed;
   DropBits(s, 16);
-  if (InputOverrun(s)) return 1;
+  if (InputOverrun(s)) return ResultMalformed;
 
   // Whole bytes already in the bit buffer come first.
   for (; length > 0 && s.bitCount > 0; --length) {
     const uint8_t byte = static_cast<uint8_t>(TakeBits(s, 8));
     DropBits(s, 8);
-    if (InputOverrun(s) || !PutByte(s, byte)) return 1;
+    if (InputOverrun(s) || !PutByte(s, byte)) return ResultMalformed;
   }
-  if (length == 0) return 0;
+  if (length == 0) return ResultOk;
   // The bit buffer is empty; what it held above bitCount is the input copied below.
   s.bitBuffer = 0;
   while (length > 0) {
     const uint32_t available = static_cast<uint32_t>(s.inputEnd - InflateStream.input);
-    if (available == 0) return 1;  // truncated: every byte present has been stored
+    if (available == 0) return ResultMalformed;  // truncated: every byte present has been stored
     uint32_t chunk = WindowSize - s.windowPos;
     if (chunk > length) chunk = length;
     if (chunk > available) chunk = available;
@@ -284,12 +288,15 @@ int InflateStored(InflateState& s) {
     length -= chunk;
     if (s.windowPos == WindowSize) {
       s.windowPos = 0;
-      if (!FlushWindow(s, WindowSize)) return 1;
+      if (!FlushWindow(s, WindowSize)) return ResultMalformed;
     }
   }
-  return 0;
+  return ResultOk;
 }
 
+// Fixed Huffman codes (RFC 1951 section 3.2.6): literal/length codes of 8 bits for 0 to 143,
+// 9 for 144 to 255, 7 for 256 to 279, 8 for 280 to 287 (286 and 287 never occur); 30 distance
+// codes of 5 bits (30 and 31 never occur). The data follow the header at once (section 3.2.5).
 int InflateFixed(InflateState& s) {
   // The fixed tables never change: built at the first fixed block and kept for the process.
   static HuffEntry* literalTable = nullptr;
@@ -303,21 +310,26 @@ int InflateFixed(InflateState& s) {
     unsigned lBits = literalLookupBits, dBits = 5;
     const int literalResult = BuildHuffTable(lengths, 288, 257, lengthBase, lengthExtra, &literals, &lBits);
     for (unsigned i = 0; i < 30; ++i) lengths[i] = 5;
-    // 30 codes of 5 bits leave two codes unused: the set is incomplete (1), which is accepted.
+    // 30 codes of 5 bits leave two codes unused: the set is incomplete, which is accepted.
     const int distanceResult = BuildHuffTable(lengths, 30, 0, distanceBase, distanceExtra, &distances, &dBits);
-    if (literalResult != 0 || distanceResult > 1) {
+    if (literalResult != ResultOk || (distanceResult != ResultOk && distanceResult != ResultIncompleteSet)) {
       FreeHuffTables(literals);
       FreeHuffTables(distances);
-      return literalResult != 0 ? literalResult : distanceResult;
+      return literalResult != ResultOk ? literalResult : distanceResult;
     }
     literalTable = literals;
     distanceTable = distances;
     literalBits = lBits;
     distanceBits = dBits;
   }
-  return InflateCodes(s, literalTable, distanceTable, literalBits, distanceBits) ? 1 : 0;
+  return InflateCodes(s, literalTable, distanceTable, literalBits, distanceBits);
 }
 
+// Dynamic Huffman codes (RFC 1951 section 3.2.7): HLIT (5 bits, 257 to 286 literal/length
+// codes), HDIST (5 bits, 1 to 32 distance codes; above 30 an error), HCLEN (4 bits, 4 to 19
+// code-length codes); 3 bits for each code-length code in codeLengthOrder; then the HLIT + HDIST
+// code lengths in the code-length code, with 16 (repeat the previous length 3 to 6 times),
+// 17 (3 to 10 zeros) and 18 (11 to 138 zeros); then the data (section 3.2.5).
 int InflateDynamic(InflateState& s) {
   NeedBits(s, 5);
   const unsigned nl = 257 + TakeBits(s, 5);
@@ -328,7 +340,7 @@ int InflateDynamic(InflateState& s) {
   NeedBits(s, 4);
   const unsigned nb = 4 + TakeBits(s, 4);
   DropBits(s, 4);
-  if (nl > 286 || nd > 30) return 1;
+  if (nl > 286 || nd > 30) return ResultMalformed;
 
   // One array serves the three code sets: 19 code-length lengths first, then nl + nd lengths.
   uint8_t lengths[316];
@@ -341,25 +353,25 @@ int InflateDynamic(InflateState& s) {
     }
     lengths[codeLengthOrder[j]] = static_cast<uint8_t>(length);
   }
-  if (InputOverrun(s)) return 1;
+  if (InputOverrun(s)) return ResultMalformed;
   HuffEntry* lengthTable = nullptr;
   unsigned lengthBits = 7;
   int result = BuildHuffTable(lengths, 19, 19, nullptr, nullptr, &lengthTable, &lengthBits);
-  if (result == 0) result = ReadCodeLengths(s, lengthTable, lengthBits, lengths, nl + nd);
+  if (result == ResultOk) result = ReadCodeLengths(s, lengthTable, lengthBits, lengths, nl + nd);
   FreeHuffTables(lengthTable);
-  if (result != 0) return result;
+  if (result != ResultOk) return result;
 
   HuffEntry* literalTable = nullptr;
   unsigned literalBits = literalLookupBits;
   result = BuildHuffTable(lengths, nl, 257, lengthBase, lengthExtra, &literalTable, &literalBits);
-  if (result != 0) {
+  if (result != ResultOk) {
     FreeHuffTables(literalTable);
     return result;
   }
   HuffEntry* distanceTable = nullptr;
   unsigned distanceBits = distanceLookupBits;
   result = BuildHuffTable(lengths + nl, nd, 0, distanceBase, distanceExtra, &distanceTable, &distanceBits);
-  if (result == 0) result = InflateCodes(s, literalTable, distanceTable, literalBits, distanceBits) ? 1 : 0;
+  if (result == ResultOk) result = InflateCodes(s, literalTable, distanceTable, literalBits, distanceBits);
   FreeHuffTables(distanceTable);
   FreeHuffTables(literalTable);
   return result;
@@ -376,7 +388,8 @@ int InflateDynamic(InflateState& s) {
 // hold input, because the word load fills the buffer to the top. A match takes at most
 // 15 + 5 + 15 + 13 = 48 bits; three literals at most 45, and the lookup after them 15 more.
 // On the 32-bit target a refill leaves 24 to 31 bits: one more refill before the distance code
-// and one before its extra bits, and one literal per refill.
+// and one before its extra bits; a second literal per refill when its bits are still counted
+// (24 bits less the first literal's), which with codes of at most 12 bits is always.
 int InflateCodes(InflateState& s, const HuffEntry* literalTable, const HuffEntry* distanceTable,
                  unsigned literalBits, unsigned distanceBits) {
   if (literalTable == nullptr) literalTable = noCodes, literalBits = 0;
@@ -403,9 +416,16 @@ int InflateCodes(InflateState& s, const HuffEntry* literalTable, const HuffEntry
           Consume(bits, count, EntryBits(entry));
           *out++ = static_cast<uint8_t>(EntryValue(entry));
           entry = LoadEntry(literalTable, bits & literalMask);
-          if (WideBuffer && EntryOp(entry) == OpLiteral) {
+          // 32-bit: the second literal only when its bits are still counted (nearly always).
+          if (EntryOp(entry) == OpLiteral && (WideBuffer || EntryBits(entry) <= count)) {
             Consume(bits, count, EntryBits(entry));
             *out++ = static_cast<uint8_t>(EntryValue(entry));
+            if (!WideBuffer) {
+              // Fewer than 10 bits of input may be left in the buffer: look up after the refill.
+              Refill(bits, count, in);
+              entry = LoadEntry(literalTable, bits & literalMask);
+              continue;
+            }
             entry = LoadEntry(literalTable, bits & literalMask);
             if (EntryOp(entry) == OpLiteral) {
               Consume(bits, count, EntryBits(entry));
@@ -418,7 +438,7 @@ int InflateCodes(InflateState& s, const HuffEntry* literalTable, const HuffEntry
         }
         if (EntryOp(entry) > OpLinkBase) {
           if (EntryOp(entry) == OpInvalid) {
-            outcome = 1;
+            outcome = ResultMalformed;
             break;
           }
           Consume(bits, count, EntryBits(entry));
@@ -433,11 +453,11 @@ int InflateCodes(InflateState& s, const HuffEntry* literalTable, const HuffEntry
         }
         if (EntryOp(entry) == OpEndOfBlock) {
           Consume(bits, count, EntryBits(entry));
-          outcome = 0;
+          outcome = ResultOk;
           break;
         }
         if (EntryOp(entry) == OpInvalid) {
-          outcome = 1;
+          outcome = ResultMalformed;
           break;
         }
         Consume(bits, count, EntryBits(entry));
@@ -451,7 +471,7 @@ int InflateCodes(InflateState& s, const HuffEntry* literalTable, const HuffEntry
           entry = LoadEntry(distanceTable, EntryValue(entry) + (bits & maskBits[EntryOp(entry) - OpLinkBase]));
         }
         if (EntryOp(entry) == OpInvalid) {
-          outcome = 1;
+          outcome = ResultMalformed;
           break;
         }
         Consume(bits, count, EntryBits(entry));
@@ -460,7 +480,7 @@ int InflateCodes(InflateState& s, const HuffEntry* literalTable, const HuffEntry
         Consume(bits, count, EntryOp(entry));
         CountDistance(distance);
         if (distance > static_cast<uint32_t>(out - s.historyStart)) {
-          outcome = 1;
+          outcome = ResultMalformed;
           break;
         }
 
@@ -504,8 +524,8 @@ int InflateCodes(InflateState& s, const HuffEntry* literalTable, const HuffEntry
     s.windowPos = static_cast<uint32_t>(out - s.window);
     if (outcome != Running) return outcome;
 
-    const int result = InflateOneSymbol(s, literalTable, distanceTable, literalBits, distanceBits);
-    if (result == 1) return 1;
-    if (result == 2) return 0;
+    const SymbolStep step = InflateOneSymbol(s, literalTable, distanceTable, literalBits, distanceBits);
+    if (step == SymbolStep::Failed) return ResultMalformed;
+    if (step == SymbolStep::EndOfBlock) return ResultOk;
   }
 }

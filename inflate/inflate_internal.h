@@ -14,8 +14,13 @@ constexpr uint32_t MaxMatchLength = 258;
 // Bytes after the window that a word-wise match copy may overwrite (it rounds up to 8 bytes).
 constexpr uint32_t CopySlack = 64;
 
-// The bit buffer is one machine word: 64 bits on the host, 32 bits in setup.exe.
+// The bit buffer is one machine word: 64 bits on the host, 32 bits in setup.exe. A host build
+// with INFLATE_NARROW_BITS (a fuzz target) takes the 32-bit paths of setup.exe.
+#if INFLATE_NARROW_BITS
+using BitBuffer = uint32_t;
+#else
 using BitBuffer = uintptr_t;
+#endif
 constexpr unsigned BitBufferBits = sizeof(BitBuffer) * 8;
 
 // One entry of a decoding table (4 bytes).
@@ -37,6 +42,16 @@ constexpr uint8_t OpLiteral = 16;
 constexpr uint8_t OpEndOfBlock = 15;
 constexpr uint8_t OpLinkBase = 16;
 constexpr uint8_t OpInvalid = 99;
+
+// Result codes of the block routines, InflateCodes, ReadCodeLengths and BuildHuffTable.
+// InflateEntry turns every code but ResultOk into its result 0.
+constexpr int ResultOk = 0;              // the block ended; the table was built
+constexpr int ResultMalformed = 1;       // malformed or truncated data, or a failed write
+constexpr int ResultIncompleteSet = 1;   // BuildHuffTable: a set that leaves codes unused (malformed
+                                         // data, except for the fixed distance set)
+constexpr int ResultOverSubscribed = 2;  // a code set with more codes than its lengths allow,
+                                         // and block type 3
+constexpr int ResultNoMemory = 3;        // a table could not be allocated
 
 // RFC 1951 section 3.2.5 and 3.2.7 tables (inflate_tables.cpp).
 extern const uint16_t maskBits[17];          // entry i is 2^i - 1
@@ -102,9 +117,10 @@ int FlushWindow(InflateState& s, uint32_t count);
 // op 15 for symbol 256. Symbols from s on take op from extra and value from base at index
 // symbol - s. lookupBits is the requested first-level width on entry, raised to the shortest
 // and lowered to the longest code length, and the width used on return.
-// Returns 0 with *table set (or with no table, *table null and width 0, when every length
-// is 0); 1 for an incomplete set, whose table is built and must be released, unless its only
-// code has length 1 (then 0); 2 for an over-subscribed set (no table); 3 when memory ran out.
+// Returns ResultOk with *table set (or with no table, *table null and width 0, when every
+// length is 0); ResultIncompleteSet for an incomplete set, whose table is built and must be
+// released, unless its only code has length 1 (then ResultOk); ResultOverSubscribed (no table);
+// ResultNoMemory.
 // The unused codes of an incomplete set decode as invalid (op 99).
 int BuildHuffTable(const uint8_t* lengths, unsigned n, unsigned s, const uint16_t* base,
                    const uint16_t* extra, HuffEntry** table, unsigned* lookupBits);
@@ -112,14 +128,14 @@ int BuildHuffTable(const uint8_t* lengths, unsigned n, unsigned s, const uint16_
 // Releases a table made by BuildHuffTable; a null table does nothing.
 void FreeHuffTables(HuffEntry* table);
 
-// Block routines: each returns 0 when the block ended, or an error code (1 malformed,
-// truncated or a failed write, 2 block type 3 or an over-subscribed code set, 3 no memory).
+// Block routines: each returns ResultOk when the block ended, or ResultMalformed,
+// ResultOverSubscribed or ResultNoMemory.
 int InflateBlock(InflateState& s, int* finalBlock);
 int InflateStored(InflateState& s);
 int InflateFixed(InflateState& s);
 int InflateDynamic(InflateState& s);
-// Decodes literals and matches with the two tables until the end-of-block code: 0 then, 1 on
-// an invalid code, a table with no codes, a reference before the first output byte, input
+// Decodes literals and matches with the two tables until the end-of-block code: ResultOk
+// then, ResultMalformed on an invalid code, a table with no codes, a reference before the first output byte, input
 // exhausted or a failed write. A null table stands for a code set without codes.
 int InflateCodes(InflateState& s, const HuffEntry* literalTable, const HuffEntry* distanceTable,
                  unsigned literalBits, unsigned distanceBits);

@@ -72,12 +72,12 @@ constexpr unsigned MaxSymbols = 288;  // the fixed literal/length set is the lar
 int BuildHuffTable(const uint8_t* lengths, unsigned n, unsigned s, const uint16_t* base,
                    const uint16_t* extra, HuffEntry** table, unsigned* lookupBits) {
   *table = nullptr;
-  if (n > MaxSymbols) return 1;
+  if (n > MaxSymbols) return ResultMalformed;
   unsigned count[16] = {};
   for (unsigned i = 0; i < n; ++i) count[lengths[i]]++;
   if (count[0] == n) {
     *lookupBits = 0;
-    return 0;
+    return ResultOk;
   }
 
   unsigned shortest = 1, longest = 15;
@@ -92,7 +92,7 @@ int BuildHuffTable(const uint8_t* lengths, unsigned n, unsigned s, const uint16_
   int left = 1;
   for (unsigned length = 1; length <= 15; ++length) {
     left = 2 * left - static_cast<int>(count[length]);
-    if (left < 0) return 2;
+    if (left < 0) return ResultOverSubscribed;
   }
 
   // Symbols in canonical order, with their codes (first bit highest).
@@ -131,10 +131,10 @@ int BuildHuffTable(const uint8_t* lengths, unsigned n, unsigned s, const uint16_
   // most 2^(15 - m) entries, so every offset fits the 16-bit value. A set that would not fit
   // (only possible with a narrower request) is refused as malformed.
   const unsigned rootEntries = 1u << m;
-  if (rootEntries + subEntries > 0x10000) return 1;
+  if (rootEntries + subEntries > 0x10000) return ResultMalformed;
 
   HuffEntry* t = static_cast<HuffEntry*>(std::malloc((rootEntries + subEntries) * sizeof(HuffEntry)));
-  if (t == nullptr) return 3;
+  if (t == nullptr) return ResultNoMemory;
   // A complete set fills every entry; only an incomplete one leaves entries for unused codes.
   if (left > 0)
     for (unsigned i = 0; i < rootEntries + subEntries; ++i) t[i] = HuffEntry{OpInvalid, 0, 0};
@@ -172,7 +172,7 @@ int BuildHuffTable(const uint8_t* lengths, unsigned n, unsigned s, const uint16_
   }
 
   *table = t;
-  return left > 0 && longest != 1 ? 1 : 0;
+  return left > 0 && longest != 1 ? ResultIncompleteSet : ResultOk;
 }
 
 void FreeHuffTables(HuffEntry* table) { std::free(table); }

@@ -12,13 +12,7 @@
 
 namespace {
 
-constexpr UINT TextCopyCanceled = 7;     // "Copy Canceled"
-constexpr UINT TextCopying = 8;          // "Copying: %s" with the file name
-constexpr UINT TextCopyError = 9;        // the copy error message: file name, folder
-constexpr UINT TextCopyErrorCaption = 10;
-constexpr UINT TextUpdatingRegistry = 12;
-
-// The copy error message: text 9 (at most 199 characters) with a file name and a folder of at
+// The copy error message: IDS_COPY_ERROR (at most 199 characters) with a file name and a folder of at
 // most 259 characters each always fits, so shortening is only a guard.
 constexpr size_t MessageTextSize = 1024;
 // "Copying: " and a file name.
@@ -41,13 +35,13 @@ void SendProgress(uint32_t percent, const char* text) {
 
 void SendEntryProgress(uint32_t percent, const char* fileName) {
   char status[StatusTextSize];
-  std::snprintf(status, sizeof status, LoadText(TextCopying), fileName);  // a long name is cut, never overrun
+  std::snprintf(status, sizeof status, LoadText(IDS_COPYING_FILE), fileName);  // a long name is cut, never overrun
   SendProgress(percent, status);
 }
 
 // Ends a run that was cancelled or abandoned: the copy page shows "Copy Canceled" at 0.
 void ReportRunStopped() {
-  SendProgress(0, LoadText(TextCopyCanceled));
+  SendProgress(0, LoadText(IDS_COPY_CANCELED));
   SendMessageA(SetupState.copyPageWindow, WM_SETUP_DONE, 0, 0);
 }
 
@@ -91,7 +85,7 @@ int InstallEntry(const PayloadEntry& entry) {
 int AskAboutFailedEntry(const PayloadEntry& entry) {
   char message[MessageTextSize];
   FormatCopyErrorText(message, sizeof message, entry.fileName, SetupState.installFolder);
-  int answer = MessageBoxA(SetupState.copyPageWindow, message, LoadText(TextCopyErrorCaption),
+  int answer = MessageBoxA(SetupState.copyPageWindow, message, LoadText(IDS_COPY_ERROR_CAPTION),
                            MB_YESNOCANCEL | MB_ICONEXCLAMATION | MB_TASKMODAL);
   return answer == IDYES || answer == IDNO ? answer : IDCANCEL;
 }
@@ -100,7 +94,7 @@ int AskAboutFailedEntry(const PayloadEntry& entry) {
 
 int FormatCopyErrorText(char* buffer, size_t size, const char* fileName, const char* folder) {
   if (size == 0) return 0;
-  int length = std::snprintf(buffer, size, LoadText(TextCopyError), fileName, folder);
+  int length = std::snprintf(buffer, size, LoadText(IDS_COPY_ERROR), fileName, folder);
   if (length < 0) {
     buffer[0] = '\0';
     return 0;
@@ -145,7 +139,7 @@ DWORD WINAPI InstallWorker(LPVOID) {
 
   // (Place of the internet shortcut files "website.url" and "register.url" and the shell links.)
 
-  SendProgress(100, LoadText(TextUpdatingRegistry));
+  SendProgress(100, LoadText(IDS_UPDATING_REGISTRY));
 
   // (Place of the registration calls: uninstall entry, program group, version 3.0 settings,
   // heap look-aside option.)

@@ -5,19 +5,20 @@
 
 #include <cstddef>
 
-// Thread procedure of one installation run; the parameter is ignored and the exit code is 0.
-// Before the thread starts, the copy page sets SetupState.copyPageWindow to itself,
-// SetupState.cancelRequested to 0, and SetupState.installFolder is final.
-// Reports with SendMessage (synchronous): WM_SETUP_PROGRESS per entry (text 8 with the file
-// name, percentage by installed size), then 100 with text 12 and WM_SETUP_DONE with 1. A run
-// cancelled between two entries, or abandoned from the copy error message, ends with
-// WM_SETUP_PROGRESS 0 with text 7 and WM_SETUP_DONE with 0 and runs no finishing step.
-// A file that cannot be written under its own name is written as NAME.new and scheduled with
-// ReplaceAtRestart (SetupState.restartNeeded becomes 1); when that fails too, the copy error
-// message (text 9, caption 10, owned by the copy page) offers retry, skip and abandon.
+// Thread procedure of one installation run; the parameter is ignored and the exit code is 0. Before
+// the thread starts, the copy page sets SetupState.copyPageWindow to itself,
+// SetupState.cancelRequested to 0, and SetupState.installFolder is final. Reports with SendMessage
+// (synchronous): WM_SETUP_PROGRESS per entry (IDS_COPYING_FILE with the file name, percentage by
+// installed size), then 100 with IDS_UPDATING_REGISTRY and WM_SETUP_DONE with 1. A run cancelled
+// between two entries, or abandoned from the copy error message, ends with WM_SETUP_PROGRESS 0 with
+// IDS_COPY_CANCELED and WM_SETUP_DONE with 0 and runs no finishing step. A file that cannot be
+// written under its own name is written as NAME.new and scheduled with ReplaceAtRestart
+// (SetupState.restartNeeded becomes 1); when that fails too, the copy error message
+// (IDS_COPY_ERROR, caption IDS_COPY_ERROR_CAPTION, owned by the copy page) offers retry, skip and
+// abandon.
 DWORD WINAPI InstallWorker(LPVOID);
 
-// Formats the copy error message (text 9: file name, then folder) into buffer. Returns 1 when
-// the whole message fitted, 0 when it was shortened to fit the buffer; the buffer always ends
+// Formats the copy error message (IDS_COPY_ERROR: file name, then folder) into buffer. Returns 1
+// when the whole message fitted, 0 when it was shortened to fit the buffer; the buffer always ends
 // in a NUL and nothing is written beyond size bytes.
 int FormatCopyErrorText(char* buffer, size_t size, const char* fileName, const char* folder);

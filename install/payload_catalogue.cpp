@@ -2,6 +2,8 @@
 // little-endian values, so neither alignment nor host byte order matters.
 #include "install/payload_catalogue.h"
 
+#include "inflate/inflate.h"
+
 namespace {
 
 uint16_t Read16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
@@ -14,6 +16,16 @@ uint32_t Read32(const unsigned char* p) {
 // Local file header offsets.
 constexpr int kMethod = 8, kCrc32 = 14, kCompressedSize = 18, kUncompressedSize = 22, kNameLength = 26,
               kExtraLength = 28, kHeaderSize = 30;
+
+void Put32(unsigned char* p, uint32_t v) {
+  for (int k = 0; k < 4; ++k) p[k] = static_cast<unsigned char>(v >> (8 * k));
+}
+
+// The distance of p from the catalogue's start, taken on the addresses: a damaged pointer gives
+// another number and is never followed.
+uint32_t CatalogueOffset(const void* p) {
+  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p) - reinterpret_cast<uintptr_t>(payloadBlob));
+}
 
 }  // namespace
 
@@ -29,4 +41,16 @@ PayloadData LocatePayloadData(const unsigned char* archive) {
   d.uncompressedSize = Read32(archive + kUncompressedSize);
   d.data = archive + kHeaderSize + Read16(archive + kNameLength) + Read16(archive + kExtraLength);
   return d;
+}
+
+int CheckPayloadCatalogue() {
+  uint32_t crc = Crc32Update(0, payloadBlob, CatalogueOffset(payloadCatalogueEnd));
+  for (int i = 0; i < PayloadEntryCount; ++i) {
+    unsigned char record[12];
+    Put32(record, CatalogueOffset(payloadArchives[i]));
+    Put32(record + 4, payloadSizes[i]);
+    Put32(record + 8, CatalogueOffset(payloadNames[i]));
+    crc = Crc32Update(crc, record, sizeof record);
+  }
+  return crc == payloadCatalogueCrc ? 1 : 0;
 }

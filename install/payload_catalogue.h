@@ -10,6 +10,20 @@ extern const unsigned char* const payloadArchives[PayloadEntryCount];  // each a
 extern const uint32_t payloadSizes[PayloadEntryCount];                 // installed sizes
 extern const char* const payloadNames[PayloadEntryCount];              // installed names
 
+// The catalogue's bytes lie in one run: from payloadBlob, the archives one after the other, then
+// every name with its terminating zero, up to payloadCatalogueEnd. payloadCatalogueCrc is the
+// CRC-32 that the build computed over that run followed by one 12-byte record per entry: the
+// offsets from payloadBlob of its archive and of its name, and its installed size, each as four
+// little-endian bytes. The run's ends are addresses, so the check reads no stored length.
+extern "C" const unsigned char payloadBlob[];
+extern "C" const unsigned char payloadCatalogueEnd[];
+extern const uint32_t payloadCatalogueCrc;
+
+// 1 when the catalogue in memory (its bytes and the three tables) gives payloadCatalogueCrc,
+// else 0: the setup program is damaged. Reads nothing through the tables' pointers, so any
+// damage to them is reported, never followed.
+int CheckPayloadCatalogue();
+
 struct PayloadEntry {
   const char* fileName;
   uint32_t installedSize;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/win_handles.h"
 #include "setup/setup_state.h"
 
 namespace {
@@ -15,28 +16,6 @@ static_assert((MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT) == 5);
 constexpr char RenameHeader[] = "[Rename]";
 constexpr size_t RenameHeaderLength = sizeof RenameHeader - 1;  // 8: the rest of the line is ignored
 constexpr int LineSize = 300;  // a longer line is read and copied in pieces of 299 characters
-
-// Closes a C file when it goes out of scope (unless Close has done so).
-class FileHolder {
- public:
-  explicit FileHolder(FILE* file) : file_(file) {}
-  FileHolder(const FileHolder&) = delete;
-  FileHolder& operator=(const FileHolder&) = delete;
-  ~FileHolder() {
-    if (file_ != nullptr) fclose(file_);
-  }
-  FILE* get() const { return file_; }
-  // True when every write reached the file and it closed cleanly.
-  bool Close() {
-    bool ok = ferror(file_) == 0;
-    ok = fclose(file_) == 0 && ok;
-    file_ = nullptr;
-    return ok;
-  }
-
- private:
-  FILE* file_;
-};
 
 // "FOLDER\NAME" in the Windows folder; false when it does not fit in 259 characters.
 bool WindowsFilePath(const char* name, char* path, size_t size) {
@@ -56,10 +35,10 @@ bool ShortPath(const char* path, char* shortPath) {
 
 // A new "WININIT.INI" of the header and the entry. One that could not be written whole goes.
 void CreateWininit(const char* wininit, const char* shortTarget, const char* shortReplacement) {
-  FileHolder out(fopen(wininit, "w"));
-  if (out.get() == nullptr) return;
+  UniqueStream out(fopen(wininit, "w"));
+  if (!out) return;
   fprintf(out.get(), "%s\n%s=%s\n", RenameHeader, shortTarget, shortReplacement);
-  if (!out.Close()) DeleteFileA(wininit);
+  if (!CloseWrittenStream(out)) DeleteFileA(wininit);
 }
 
 // Copies in to out with the entry on the line after the first "[Rename]" header, or appended
@@ -96,17 +75,17 @@ void AddRenameEntry(const char* shortTarget, const char* shortReplacement) {
   if (!WindowsFilePath("TEMPINIT.INI", tempinit, sizeof tempinit)) return;
   DeleteFileA(tempinit);  // a leftover of an earlier attempt
 
-  FileHolder in(fopen(wininit, "r"));
-  if (in.get() == nullptr) {
+  UniqueStream in(fopen(wininit, "r"));
+  if (!in) {
     CreateWininit(wininit, shortTarget, shortReplacement);
     return;
   }
-  FileHolder out(fopen(tempinit, "w"));
-  if (out.get() == nullptr) return;
+  UniqueStream out(fopen(tempinit, "w"));
+  if (!out) return;
   bool copied = CopyWithEntry(in.get(), out.get(), shortTarget, shortReplacement);
-  in.Close();
+  in.reset();
   // An incomplete copy must not take the place of the file: its other entries would be lost.
-  if (!out.Close() || !copied) {
+  if (!CloseWrittenStream(out) || !copied) {
     DeleteFileA(tempinit);
     return;
   }

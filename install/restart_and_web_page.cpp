@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "common/win_handles.h"
 #include "setup/setup_state.h"
 
 void RestartWindows(int onNT) {
@@ -38,11 +39,12 @@ void OpenWebPage(const char* address) {
   DeleteFileA(shortcut);
 
   // Text mode: each line ends in CR LF.
-  FILE* file = std::fopen(shortcut, "w");
-  if (file == nullptr) return;
-  std::fputs("[InternetShortcut]\n", file);
-  std::fprintf(file, "URL=%s\n", address);
-  std::fclose(file);
+  {
+    UniqueStream file(std::fopen(shortcut, "w"));
+    if (!file) return;
+    std::fputs("[InternetShortcut]\n", file.get());
+    std::fprintf(file.get(), "URL=%s\n", address);
+  }
 
   char windowsFolder[MaxPathText];
   UINT windowsLength = GetWindowsDirectoryA(windowsFolder, sizeof windowsFolder);

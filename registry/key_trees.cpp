@@ -1,38 +1,30 @@
 // The recursive tree operations: each opens and closes its own handles.
 #include "registry/registry_cursor.h"
 
+#include "common/win_handles.h"
+
 namespace {
 
 constexpr DWORD NameSize = 300;   // key, class and value names, in characters with the zero
 constexpr DWORD DataSize = 5000;  // value data copied by CopyKeyTree; larger values stay behind
 
-// Closes a key handle when it goes out of scope.
-class KeyHolder {
- public:
-  KeyHolder() = default;
-  KeyHolder(const KeyHolder&) = delete;
-  KeyHolder& operator=(const KeyHolder&) = delete;
-  ~KeyHolder() {
-    if (key_ != nullptr) RegCloseKey(key_);
-  }
-  HKEY get() const { return key_; }
-  // The handle stays null when the system call fails.
-  bool Open(HKEY parent, const char* name, REGSAM access) {
-    return Keep(RegOpenKeyExA(parent, name, 0, access, &key_));
-  }
-  bool Create(HKEY parent, const char* name, char* className) {
-    return Keep(RegCreateKeyExA(parent, name, 0, className, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key_,
-                                nullptr));
-  }
+// Keeps the key a call put into key when the call succeeded; a failed call may leave anything
+// in its out-parameter, so key is then emptied without closing. True on success.
+bool KeepKey(LONG status, UniqueKey& key) {
+  if (status == ERROR_SUCCESS) return true;
+  key.release();
+  return false;
+}
 
- private:
-  bool Keep(LONG status) {
-    if (status == ERROR_SUCCESS) return true;
-    key_ = nullptr;
-    return false;
-  }
-  HKEY key_ = nullptr;
-};
+bool OpenKey(HKEY parent, const char* name, REGSAM access, UniqueKey& key) {
+  return KeepKey(RegOpenKeyExA(parent, name, 0, access, key.put()), key);
+}
+
+bool CreateKey(HKEY parent, const char* name, char* className, UniqueKey& key) {
+  return KeepKey(RegCreateKeyExA(parent, name, 0, className, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                                 key.put(), nullptr),
+                 key);
+}
 
 // The values of source written into target. Kept out of the recursion so that the data buffer
 // is on the stack only while one key's values are copied, never once per level.
@@ -60,8 +52,8 @@ void DeleteSubkeys(HKEY key) {
     DWORD classSize = NameSize;
     if (RegEnumKeyExA(key, 0, name, &nameSize, nullptr, className, &classSize, nullptr) != ERROR_SUCCESS) return;
     {
-      KeyHolder subkey;
-      if (subkey.Open(key, name, KEY_ALL_ACCESS)) DeleteSubkeys(subkey.get());
+      UniqueKey subkey;
+      if (OpenKey(key, name, KEY_ALL_ACCESS, subkey)) DeleteSubkeys(subkey.get());
     }
     // A subkey that stays (protected, or with subkeys that could not go) would be found at
     // index 0 again for ever: stop instead.
@@ -73,8 +65,8 @@ void DeleteKeyTree(HKEY root, const char* path) {
   // An empty path would name the root itself.
   if (path == nullptr || path[0] == '\0') return;
   {
-    KeyHolder key;
-    if (key.Open(root, path, KEY_ALL_ACCESS)) DeleteSubkeys(key.get());
+    UniqueKey key;
+    if (OpenKey(root, path, KEY_ALL_ACCESS, key)) DeleteSubkeys(key.get());
   }
   RegDeleteKeyA(root, path);
 }
@@ -88,13 +80,13 @@ bool CopyKeyTree(HKEY source, HKEY target) {
     DWORD classSize = NameSize;
     if (RegEnumKeyExA(source, index, name, &nameSize, nullptr, className, &classSize, nullptr) != ERROR_SUCCESS)
       break;
-    KeyHolder targetSubkey;
-    if (!targetSubkey.Create(target, name, className)) {
+    UniqueKey targetSubkey;
+    if (!CreateKey(target, name, className, targetSubkey)) {
       result = false;
       continue;
     }
-    KeyHolder sourceSubkey;
-    if (!sourceSubkey.Open(source, name, KEY_READ)) {
+    UniqueKey sourceSubkey;
+    if (!OpenKey(source, name, KEY_READ, sourceSubkey)) {
       result = false;
       continue;
     }

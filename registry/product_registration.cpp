@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "common/win_handles.h"
 #include "registry/archive_associations.h"
 #include "registry/registry_cursor.h"
 #include "setup/setup_state.h"
@@ -70,12 +71,11 @@ void RegisterModule(const char* folder, const RegistrationModule& module) {
   char path[MaxPathText];
   int length = std::snprintf(path, sizeof path, "%s\\%s", folder, module.fileName);
   if (!(module.skippedOnNT4 && SetupState.isNT4) && length >= 0 && length < MaxPathText) {
-    HMODULE library = LoadLibraryA(path);
-    if (library != nullptr && library != INVALID_HANDLE_VALUE) {
+    UniqueModule library(LoadLibraryA(path));
+    if (library && library.get() != INVALID_HANDLE_VALUE) {
       using RegisterServerProc = HRESULT(WINAPI*)();
-      auto registerServer = reinterpret_cast<RegisterServerProc>(GetProcAddress(library, "DllRegisterServer"));
+      auto registerServer = reinterpret_cast<RegisterServerProc>(GetProcAddress(library.get(), "DllRegisterServer"));
       if (registerServer != nullptr) registerServer();
-      FreeLibrary(library);
     }
   }
   SetErrorMode(previousMode);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/win_handles.h"
 #include "registry/registry_cursor.h"
 
 const FtpSiteRecord DefaultFtpSite = {
@@ -36,43 +37,25 @@ constexpr MigratedKey MigratedKeys[] = {
     {"Viewer", "Software\\Brask\\Tarnwick\\Version3.0\\Viewer", "Software\\KELM\\Tarnwick\\CurrentVersion\\Viewer"},
 };
 
-// Closes a key handle when it goes out of scope (null stays null).
-struct KeyCloser {
-  HKEY key = nullptr;
-  KeyCloser() = default;
-  KeyCloser(const KeyCloser&) = delete;
-  KeyCloser& operator=(const KeyCloser&) = delete;
-  ~KeyCloser() {
-    if (key != nullptr) RegCloseKey(key);
-  }
-};
-
 // True when "FTP Sites" has a first value that reads into a 260-character name and 1036 bytes.
 bool HasReadableFirstSite() {
-  KeyCloser sites;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, FtpSites, 0, KEY_READ, &sites.key) != ERROR_SUCCESS) {
-    sites.key = nullptr;
-    return false;
-  }
+  UniqueKey sites;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, FtpSites, 0, KEY_READ, sites.put()) != ERROR_SUCCESS) return false;
   char name[260];
   DWORD nameSize = sizeof name;
   BYTE data[sizeof(FtpSiteRecord)];
   DWORD dataSize = sizeof data;
   DWORD type = 0;
-  return RegEnumValueA(sites.key, 0, name, &nameSize, nullptr, &type, data, &dataSize) == ERROR_SUCCESS;
+  return RegEnumValueA(sites.get(), 0, name, &nameSize, nullptr, &type, data, &dataSize) == ERROR_SUCCESS;
 }
 
 // Creates "FTP Sites" under the current settings key; nothing when that key does not exist.
 void CreateFtpSitesKey() {
-  KeyCloser settings, sites;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, CurrentSettings, 0, KEY_READ | KEY_WRITE, &settings.key) != ERROR_SUCCESS) {
-    settings.key = nullptr;
-    return;
-  }
+  UniqueKey settings, sites;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, CurrentSettings, 0, KEY_READ | KEY_WRITE, settings.put()) != ERROR_SUCCESS) return;
   char emptyClass[] = "";
-  if (RegCreateKeyExA(settings.key, "FTP Sites", 0, emptyClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                      &sites.key, nullptr) != ERROR_SUCCESS)
-    sites.key = nullptr;
+  RegCreateKeyExA(settings.get(), "FTP Sites", 0, emptyClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                  sites.put(), nullptr);
 }
 
 }  // namespace
@@ -86,18 +69,13 @@ void MigrateVersion3Settings() {
 }
 
 int CopyUserKey(const char* sourcePath, const char* targetPath) {
-  KeyCloser source, target;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, sourcePath, 0, KEY_ALL_ACCESS, &source.key) != ERROR_SUCCESS) {
-    source.key = nullptr;
-    return 1;
-  }
+  UniqueKey source, target;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, sourcePath, 0, KEY_ALL_ACCESS, source.put()) != ERROR_SUCCESS) return 1;
   char emptyClass[] = "";
   if (RegCreateKeyExA(HKEY_CURRENT_USER, targetPath, 0, emptyClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                      nullptr, &target.key, nullptr) != ERROR_SUCCESS) {
-    target.key = nullptr;
+                      nullptr, target.put(), nullptr) != ERROR_SUCCESS)
     return 0;
-  }
-  CopyKeyTree(source.key, target.key);
+  CopyKeyTree(source.get(), target.get());
   return 1;
 }
 
@@ -111,10 +89,7 @@ void EnsureDefaultFtpSite() {
   for (; i < sizeof DefaultFtpPassword && DefaultFtpPassword[i] != 0; ++i) record.password[i] = DefaultFtpPassword[i];
   for (; i < sizeof DefaultFtpPassword; ++i) record.password[i] = 0;
 
-  KeyCloser sites;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, FtpSites, 0, KEY_WRITE, &sites.key) != ERROR_SUCCESS) {
-    sites.key = nullptr;
-    return;
-  }
-  RegSetValueExA(sites.key, record.siteName, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&record), sizeof record);
+  UniqueKey sites;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, FtpSites, 0, KEY_WRITE, sites.put()) != ERROR_SUCCESS) return;
+  RegSetValueExA(sites.get(), record.siteName, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&record), sizeof record);
 }

@@ -1,8 +1,9 @@
-// Wizard page 3: copying. While a run is active the wizard offers no navigation and the sheet's
-// Cancel is disabled; the page's own Cancel asks the run to stop between two files.
+// The copy page (CopyPage): copying. While a run is active the wizard offers no navigation and the
+// sheet's Cancel is disabled; the page's own Cancel asks the run to stop between two files.
 #include <windows.h>
 #include <commctrl.h>
 
+#include "common/win_handles.h"
 #include "install/install_worker.h"
 #include "resources/resource_ids.h"
 #include "setup/setup_state.h"
@@ -11,8 +12,6 @@
 
 namespace {
 
-constexpr int OptionsPageIndex = 4;
-constexpr UINT TextCopyCanceled = 7;  // "Copy Canceled"
 constexpr DWORD WorkerStackSize = 5000;
 
 void ResetProgress(HWND page) {
@@ -32,21 +31,18 @@ void StartRun(HWND page) {
   CloseRunningProduct();
   // The run reports only through WM_SETUP_PROGRESS and WM_SETUP_DONE and ends by itself; its
   // thread is never waited for.
-  HANDLE worker = CreateThread(nullptr, WorkerStackSize, InstallWorker, nullptr, 0, nullptr);
-  if (worker) {
-    CloseHandle(worker);
-    return;
-  }
+  UniqueHandle worker(CreateThread(nullptr, WorkerStackSize, InstallWorker, nullptr, 0, nullptr));
+  if (worker) return;
   // No thread, no run: the page shows an abandoned run, so that Back and Cancel are offered
   // instead of a wizard without any way on.
-  SendMessageA(page, WM_SETUP_PROGRESS, 0, reinterpret_cast<LPARAM>(LoadText(TextCopyCanceled)));
+  SendMessageA(page, WM_SETUP_PROGRESS, 0, reinterpret_cast<LPARAM>(LoadText(IDS_COPY_CANCELED)));
   SendMessageA(page, WM_SETUP_DONE, 0, 0);
   EnableSheetControl(page, IDC_SHEET_CANCEL, true);
 }
 
 void FinishRun(HWND page, bool completed) {
   if (completed) {
-    SendMessageA(GetParent(page), PSM_SETCURSEL, OptionsPageIndex, 0);
+    SendMessageA(GetParent(page), PSM_SETCURSEL, OptionsPage, 0);
     return;
   }
   SetupState.cancelRequested = 1;
@@ -66,8 +62,6 @@ INT_PTR CALLBACK CopyPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lPa
       SetupState.copyPageWindow = page;
       EnableSheetControl(page, IDC_SHEET_CANCEL, false);
       return FALSE;
-    case WM_PAINT:
-      return PaintPageBanner(page);
     case WM_SETUP_PROGRESS:
       // The status text belongs to the sender and is valid during this call only.
       SendDlgItemMessageA(page, IDC_COPY_PROGRESS, PBM_SETPOS, wParam, 0);
@@ -85,17 +79,9 @@ INT_PTR CALLBACK CopyPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lPa
       }
       break;
     case WM_NOTIFY:
-      switch (reinterpret_cast<NMHDR*>(lParam)->code) {
-        case PSN_SETACTIVE:
-          StartRun(page);
-          return AnswerNotification(page, 0);
-        case PSN_KILLACTIVE:
-          EnableSheetControl(page, IDC_SHEET_CANCEL, true);
-          return AnswerNotification(page, 0);
-        case PSN_QUERYCANCEL:
-          return AnswerQueryCancel(page);
-      }
+      if (NotificationCode(lParam) == PSN_SETACTIVE) StartRun(page);
+      if (NotificationCode(lParam) == PSN_KILLACTIVE) EnableSheetControl(page, IDC_SHEET_CANCEL, true);
       break;
   }
-  return FALSE;
+  return HandleCommonPageMessage(page, CopyPage, message, wParam, lParam);
 }

@@ -1,22 +1,20 @@
-// Wizard page 2: the destination folder, shown from SetupState.installFolder, typed or picked in
-// the system's folder browser, and taken back from the edit control when the page is left. An
-// invalid folder name keeps the wizard on this page, for Next and Back alike.
+// The destination page (DestinationPage): the destination folder, shown from
+// SetupState.installFolder, typed or picked in the system's folder browser, and taken back from the
+// edit control when the page is left. An invalid folder name keeps the wizard on this page, for
+// Next and Back alike.
 #include <windows.h>
 #include <commctrl.h>
 #include <shlobj.h>
 
 #include <cstdio>
 
+#include "common/win_handles.h"
 #include "resources/resource_ids.h"
 #include "setup/folder_name.h"
 #include "setup/setup_state.h"
 #include "setup/wizard_frame.h"
 
 namespace {
-
-constexpr UINT TextInvalidFolder = 13;  // "'%s' is not a valid folder name"
-constexpr UINT TextFolderError = 14;    // "Folder Name Error"
-constexpr UINT TextBrowseTitle = 29;    // "Select the destination folder for the Tarnwick files:"
 
 // The destination page while the folder browser runs, so that BrowseCallback can read the
 // folder typed in its edit control.
@@ -38,14 +36,14 @@ void ShowFolder(HWND page) {
   PostWizardButtons(page, PSWIZB_BACK | PSWIZB_NEXT);
 }
 
-// Tells the user that installFolder is no valid folder name (text 13 with the folder, caption
-// 14), in a message box owned by the hidden main window.
+// Tells the user that installFolder is no valid folder name (IDS_INVALID_FOLDER with the folder,
+// caption IDS_INVALID_FOLDER_CAPTION), in a message box owned by the hidden main window.
 void ReportInvalidFolder() {
-  // Text 13 has 29 characters besides "%s" and the folder at most 259: 320 bytes hold the whole
-  // message. snprintf cuts a longer one rather than writing past the buffer.
+  // IDS_INVALID_FOLDER has 29 characters besides "%s" and the folder at most 259: 320 bytes hold
+  // the whole message. snprintf cuts a longer one rather than writing past the buffer.
   char message[320];
-  snprintf(message, sizeof message, LoadText(TextInvalidFolder), SetupState.installFolder);
-  MessageBoxA(SetupState.mainWindow, message, LoadText(TextFolderError), MB_ICONEXCLAMATION);
+  snprintf(message, sizeof message, LoadText(IDS_INVALID_FOLDER), SetupState.installFolder);
+  MessageBoxA(SetupState.mainWindow, message, LoadText(IDS_INVALID_FOLDER_CAPTION), MB_ICONEXCLAMATION);
 }
 
 // PSN_KILLACTIVE, on Next and on Back: 0 lets the sheet change page, 1 keeps this page.
@@ -72,15 +70,18 @@ int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM, LPARAM) {
 // Browse: runs the folder browser and puts the chosen folder's path into the edit control. A
 // cancelled browse, or a folder without a file-system path, leaves the edit control as it was.
 void BrowseForFolder(HWND page) {
-  IMalloc* allocator = nullptr;
-  if (FAILED(SHGetMalloc(&allocator)) || !allocator) return;
+  UniqueCom<IMalloc> allocator;
+  if (FAILED(SHGetMalloc(allocator.put())) || !allocator) {
+    allocator.release();  // a failed call may leave anything in its out-parameter
+    return;
+  }
   browseOwner = page;
 
   // The title buffer is also the browser's display-name buffer, into which the browser writes
   // the chosen folder's display name of up to MAX_PATH characters; it therefore has MAX_PATH
   // bytes although the title needs fewer than 100.
   char title[MAX_PATH];
-  if (LoadStringA(SetupState.instance, TextBrowseTitle, title, 100) == 0) title[0] = '\0';
+  if (LoadStringA(SetupState.instance, IDS_BROWSE_TITLE, title, 100) == 0) title[0] = '\0';
 
   BROWSEINFOA browse = {};
   browse.hwndOwner = page;
@@ -90,13 +91,9 @@ void BrowseForFolder(HWND page) {
   browse.ulFlags = BIF_RETURNONLYFSDIRS;
   browse.lpfn = BrowseCallback;
   browse.lParam = reinterpret_cast<LPARAM>(page);
-  LPITEMIDLIST chosen = SHBrowseForFolderA(&browse);
-  if (chosen) {
-    char path[MAX_PATH];
-    if (SHGetPathFromIDListA(chosen, path)) SetDlgItemTextA(page, IDC_FOLDER_EDIT, path);
-    allocator->Free(chosen);
-  }
-  allocator->Release();
+  UniqueItemList chosen(allocator.get(), SHBrowseForFolderA(&browse));
+  char path[MAX_PATH];
+  if (chosen && SHGetPathFromIDListA(chosen.get(), path)) SetDlgItemTextA(page, IDC_FOLDER_EDIT, path);
 }
 
 }  // namespace
@@ -106,8 +103,6 @@ INT_PTR CALLBACK DestinationPageProc(HWND page, UINT message, WPARAM wParam, LPA
     case WM_INITDIALOG:
       SetTitleFont(page);
       return FALSE;
-    case WM_PAINT:
-      return PaintPageBanner(page);
     case WM_COMMAND:
       if (LOWORD(wParam) == IDC_BROWSE && HIWORD(wParam) == BN_CLICKED) {
         BrowseForFolder(page);
@@ -115,19 +110,13 @@ INT_PTR CALLBACK DestinationPageProc(HWND page, UINT message, WPARAM wParam, LPA
       }
       break;
     case WM_NOTIFY:
-      switch (reinterpret_cast<NMHDR*>(lParam)->code) {
-        case PSN_SETACTIVE:
-          ShowFolder(page);
-          return AnswerNotification(page, 0);
-        case PSN_WIZBACK:
-          TakeFolderFromEdit(page);
-          return AnswerNotification(page, 0);
-        case PSN_KILLACTIVE:
-          return LeavePage(page);
-        case PSN_QUERYCANCEL:
-          return AnswerQueryCancel(page);
+      if (NotificationCode(lParam) == PSN_KILLACTIVE) return LeavePage(page);
+      if (NotificationCode(lParam) == PSN_SETACTIVE) ShowFolder(page);
+      if (NotificationCode(lParam) == PSN_WIZBACK) {
+        TakeFolderFromEdit(page);
+        return AnswerNotification(page, 0);
       }
       break;
   }
-  return FALSE;
+  return HandleCommonPageMessage(page, DestinationPage, message, wParam, lParam);
 }

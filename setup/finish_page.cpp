@@ -1,4 +1,5 @@
-// Wizard page 5: installation complete. Finish runs the closing steps and ends the wizard.
+// The finish page (FinishPage): installation complete. Finish runs the closing steps and ends the
+// wizard.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -13,14 +14,10 @@
 
 namespace {
 
-constexpr UINT TextRestartQuestion = 44;
-constexpr UINT TextRestartCaption = 45;
-constexpr UINT TextRegistrationAddress = 47;
-
 void OpenRegistrationPage(HWND page) {
   // Out of the topmost band, so that the browser can come to the front.
   SetWindowPos(GetParent(page), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-  OpenWebPage(LoadText(TextRegistrationAddress));
+  OpenWebPage(LoadText(IDS_REGISTRATION_ADDRESS));
 }
 
 // The closing steps in their order. The page does not look at their results.
@@ -30,7 +27,7 @@ void RunFinishSteps() {
   RegisterProduct();
   EnsureDefaultFtpSite();
   if (SetupState.restartNeeded == 1 &&
-      MessageBoxA(SetupState.mainWindow, LoadText(TextRestartQuestion), LoadText(TextRestartCaption),
+      MessageBoxA(SetupState.mainWindow, LoadText(IDS_RESTART_QUESTION), LoadText(IDS_RESTART_QUESTION_CAPTION),
                   MB_YESNO | MB_ICONQUESTION) == IDYES)
     RestartWindows(SetupState.isNT);
 }
@@ -43,11 +40,6 @@ INT_PTR CALLBACK FinishPageProc(HWND page, UINT message, WPARAM wParam, LPARAM l
       SetTitleFont(page);
       ReloadBanner();
       return TRUE;
-    case WM_ACTIVATEAPP:
-      if (wParam) BringSheetToFront(page);
-      return FALSE;
-    case WM_PAINT:
-      return PaintPageBanner(page);
     case WM_COMMAND:
       if (LOWORD(wParam) == IDC_REGISTER) {
         OpenRegistrationPage(page);
@@ -55,19 +47,12 @@ INT_PTR CALLBACK FinishPageProc(HWND page, UINT message, WPARAM wParam, LPARAM l
       }
       break;
     case WM_NOTIFY:
-      switch (reinterpret_cast<NMHDR*>(lParam)->code) {
-        case PSN_SETACTIVE:
-          PostWizardButtons(page, PSWIZB_FINISH);
-          return AnswerNotification(page, 0);
-        case PSN_WIZFINISH:
-          RunFinishSteps();
-          return AnswerNotification(page, 0);
-        case PSN_KILLACTIVE:
-          return AnswerNotification(page, 0);
-        case PSN_QUERYCANCEL:
-          return AnswerQueryCancel(page);
+      if (NotificationCode(lParam) == PSN_SETACTIVE) PostWizardButtons(page, PSWIZB_FINISH);
+      if (NotificationCode(lParam) == PSN_WIZFINISH) {
+        RunFinishSteps();
+        return AnswerNotification(page, 0);
       }
       break;
   }
-  return FALSE;
+  return HandleCommonPageMessage(page, FinishPage, message, wParam, lParam);
 }

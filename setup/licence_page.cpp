@@ -1,4 +1,5 @@
-// Wizard page 1: the licence agreement. Next is captioned "I &Accept" while the page is shown.
+// The licence page (LicencePage): the licence agreement. Next is captioned "I &Accept" while the
+// page is shown.
 #include "setup/licence_page.h"
 
 #include <windows.h>
@@ -8,7 +9,7 @@
 #include <new>
 
 #include "resources/resource_ids.h"
-#include "setup/bounded_text.h"
+#include "common/bounded_text.h"
 #include "setup/setup_state.h"
 #include "setup/wizard_frame.h"
 
@@ -25,8 +26,6 @@ constexpr size_t JoinedLicenceLength(const char* const* lines, int count) {
   }
   return total;
 }
-
-constexpr int CopyPageIndex = 3;
 
 }  // namespace
 
@@ -182,7 +181,7 @@ INT_PTR AcceptLicence(HWND page) {
   if (SetupState.previousVersionFound) {
     // The upgrade goes into the version 2.0 folder: straight to the copy page. The answer 1
     // names no page, so the sheet does not move on by itself.
-    SendMessageA(GetParent(page), PSM_SETCURSEL, CopyPageIndex, 0);
+    SendMessageA(GetParent(page), PSM_SETCURSEL, CopyPage, 0);
     return AnswerNotification(page, 1);
   }
   return AnswerNotification(page, 0);
@@ -194,24 +193,14 @@ INT_PTR CALLBACK LicencePageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
   switch (message) {
     case WM_INITDIALOG:
       return TRUE;
-    case WM_ACTIVATEAPP:
-      if (wParam) BringSheetToFront(page);
-      return FALSE;
     case WM_NOTIFY:
-      switch (reinterpret_cast<NMHDR*>(lParam)->code) {
-        case PSN_SETACTIVE:
-          ShowLicence(page);
-          CaptionNextAsAccept(page);
-          PostWizardButtons(page, PSWIZB_BACK | PSWIZB_NEXT);
-          return AnswerNotification(page, 0);
-        case PSN_WIZNEXT:
-          return AcceptLicence(page);
-        case PSN_KILLACTIVE:
-          return AnswerNotification(page, 0);
-        case PSN_QUERYCANCEL:
-          return AnswerQueryCancel(page);
+      if (NotificationCode(lParam) == PSN_WIZNEXT) return AcceptLicence(page);
+      if (NotificationCode(lParam) == PSN_SETACTIVE) {
+        ShowLicence(page);
+        CaptionNextAsAccept(page);
+        PostWizardButtons(page, PSWIZB_BACK | PSWIZB_NEXT);
       }
       break;
   }
-  return FALSE;
+  return HandleCommonPageMessage(page, LicencePage, message, wParam, lParam);
 }

@@ -1,4 +1,4 @@
-// The licence agreement shown on wizard page 1.
+// The licence agreement shown on the licence page.
 #pragma once
 #include <cstddef>
 

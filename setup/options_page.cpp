@@ -1,4 +1,4 @@
-// Wizard page 4: the setup options, two check boxes for the archive associations.
+// The options page (OptionsPage): the setup options, two check boxes for the archive associations.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -31,23 +31,10 @@ INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
       SetTitleFont(page);
       BringSheetToFront(page);
       return FALSE;
-    case WM_ACTIVATEAPP:
-      if (wParam) BringSheetToFront(page);
-      return FALSE;
-    case WM_PAINT:
-      return PaintPageBanner(page);
     case WM_NOTIFY:
-      switch (reinterpret_cast<NMHDR*>(lParam)->code) {
-        case PSN_SETACTIVE:
-          ShowOptions(page);
-          return AnswerNotification(page, 0);
-        case PSN_KILLACTIVE:
-          TakeOptions(page);
-          return AnswerNotification(page, 0);
-        case PSN_QUERYCANCEL:
-          return AnswerQueryCancel(page);
-      }
+      if (NotificationCode(lParam) == PSN_SETACTIVE) ShowOptions(page);
+      if (NotificationCode(lParam) == PSN_KILLACTIVE) TakeOptions(page);
       break;
   }
-  return FALSE;
+  return HandleCommonPageMessage(page, OptionsPage, message, wParam, lParam);
 }

@@ -6,19 +6,15 @@
 #include <cstring>
 #include <iterator>
 
+#include "common/bounded_text.h"
+#include "common/win_handles.h"
+#include "install/payload_catalogue.h"
 #include "registry/registry_cursor.h"
 #include "resources/resource_ids.h"
-#include "setup/bounded_text.h"
 #include "setup/setup_state.h"
 #include "setup/wizard_frame.h"
 
 namespace {
-
-constexpr UINT TextSetupTitle = 19;  // also the main window class name
-constexpr UINT TextUnsupportedSystem = 20;
-constexpr UINT TextUnsupportedSystemCaption = 21;
-constexpr UINT TextUpgradeQuestion = 36;
-constexpr UINT TextUpgradeQuestionCaption = 37;
 
 // Earlier installations, searched in this order for their "InstallDir" (HKEY_LOCAL_MACHINE).
 struct InstallKey {
@@ -61,12 +57,12 @@ void EnterProgramFolder() {
   SetCurrentDirectoryA(module);
 }
 
-// Registers the main window class (name text 19), with the extended call first. True on success.
+// Registers the main window class (name IDS_SETUP_TITLE), with the extended call first. True on success.
 bool RegisterMainWindowClass() {
   HINSTANCE instance = SetupState.instance;
   HICON icon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_SETUP));
   HCURSOR cursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
-  const char* className = LoadText(TextSetupTitle);
+  const char* className = LoadText(IDS_SETUP_TITLE);
 
   WNDCLASSEXA extended = {};
   extended.cbSize = sizeof extended;
@@ -96,9 +92,8 @@ bool RegisterMainWindowClass() {
 
 // Arial bold, 14 points at the screen's vertical resolution.
 HFONT CreateTitleFont() {
-  HDC memory = CreateCompatibleDC(nullptr);
-  int pixelsPerInch = GetDeviceCaps(memory, LOGPIXELSY);
-  DeleteDC(memory);
+  UniqueMemoryDc memory(CreateCompatibleDC(nullptr));
+  int pixelsPerInch = GetDeviceCaps(memory.get(), LOGPIXELSY);
   int height = -(14 * pixelsPerInch) / 72;  // truncates towards zero
   return CreateFontA(height, 0, 0, 0, FW_BOLD, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
 }
@@ -112,24 +107,21 @@ void DeleteDrawingResources() {
   SetupState.bannerBitmap = nullptr;
 }
 
-// OLE for the whole run; uninitialised on every way out.
-struct OleSession {
-  OleSession() { OleInitialize(nullptr); }
-  ~OleSession() { OleUninitialize(); }
-  OleSession(const OleSession&) = delete;
-  OleSession& operator=(const OleSession&) = delete;
-};
-
 }  // namespace
 
 int RunSetup(HINSTANCE instance) {
   SetupState.savedNextCaption[0] = '\0';
   InitCommonControls();
-  OleSession ole;
+  OleSession ole;  // uninitialised on every way out
   SetupState.instance = instance;
 
   if (!CheckPlatform()) {
-    MessageBoxA(nullptr, LoadText(TextUnsupportedSystem), LoadText(TextUnsupportedSystemCaption), MB_ICONERROR);
+    MessageBoxA(nullptr, LoadText(IDS_UNSUPPORTED_SYSTEM), LoadText(IDS_UNSUPPORTED_SYSTEM_CAPTION), MB_ICONERROR);
+    return 0;
+  }
+  // A damaged copy says so before anything is read from or written to the registry or the disk.
+  if (!CheckPayloadCatalogue()) {
+    MessageBoxA(nullptr, LoadText(IDS_SETUP_DAMAGED), LoadText(IDS_SETUP_TITLE), MB_ICONERROR);
     return 0;
   }
   if (!OfferUpgradeFromVersion2()) return 0;
@@ -142,7 +134,7 @@ int RunSetup(HINSTANCE instance) {
     return 0;
   }
   SetupState.titleFont = CreateTitleFont();
-  SetupState.mainWindow = CreateWindowExA(0, LoadText(TextSetupTitle), "", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+  SetupState.mainWindow = CreateWindowExA(0, LoadText(IDS_SETUP_TITLE), "", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance,
                                           nullptr);
   UpdateWindow(SetupState.mainWindow);  // never shown: the main window stays hidden
@@ -184,7 +176,7 @@ int OfferUpgradeFromVersion2() {
   }
   RegistryCursor.Close();
 
-  if (MessageBoxA(nullptr, LoadText(TextUpgradeQuestion), LoadText(TextUpgradeQuestionCaption), MB_YESNO) == IDNO)
+  if (MessageBoxA(nullptr, LoadText(IDS_UPGRADE_QUESTION), LoadText(IDS_UPGRADE_QUESTION_CAPTION), MB_YESNO) == IDNO)
     return 0;
   SetupState.previousVersionFound = 1;
   explorer[folderLength - 1] = '\0';  // the folder without its trailing backslash
@@ -210,16 +202,17 @@ int FindPreviousInstallFolder() {
 }
 
 void ChooseDefaultInstallFolder() {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", 0, KEY_QUERY_VALUE, &key) !=
-      ERROR_SUCCESS) {
+  UniqueKey key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", 0, KEY_QUERY_VALUE,
+                    key.put()) != ERROR_SUCCESS) {
+    key.release();  // a failed open may leave anything in its out-parameter
     CopyText(SetupState.installFolder, "C:\\Tarnwick");
     return;
   }
   char* folder = SetupState.installFolder;
   memset(folder, 0, MaxPathText);
   DWORD size = MaxPathText;
-  bool read = RegQueryValueExA(key, "ProgramFilesDir", nullptr, nullptr, reinterpret_cast<BYTE*>(folder), &size) ==
+  bool read = RegQueryValueExA(key.get(), "ProgramFilesDir", nullptr, nullptr, reinterpret_cast<BYTE*>(folder), &size) ==
                   ERROR_SUCCESS &&
               memchr(folder, '\0', MaxPathText) != nullptr;
   if (read) {
@@ -227,7 +220,6 @@ void ChooseDefaultInstallFolder() {
     read = AppendText(SetupState.installFolder, "\\KELM\\Tarnwick");
   }
   if (!read) CopyText(SetupState.installFolder, "C:\\KELM\\Tarnwick");
-  RegCloseKey(key);
 }
 
 void CloseRunningProduct() {
@@ -244,7 +236,7 @@ void HideSetupWindows() {
     ShowWindow(window, SW_HIDE);
   };
   hide(FindWindowA(nullptr, "Tarnwick Utilities 98 Setup"));
-  hide(FindWindowA(LoadText(TextSetupTitle), nullptr));
+  hide(FindWindowA(LoadText(IDS_SETUP_TITLE), nullptr));
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

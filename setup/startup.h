@@ -5,7 +5,7 @@
 
 // The whole program after the entry: start-up, the wizard, the tidy-up. Returns the process exit
 // code: 1 when the wizard ran (finished or left with Exit), 0 when start-up stopped early (an
-// unsupported system, the upgrade declined, no window class).
+// unsupported system, a damaged catalogue, the upgrade declined, no window class).
 int RunSetup(HINSTANCE instance);
 
 // 1 when the system is of the Windows 95 or NT family with major version 4 or later, else 0.
@@ -34,7 +34,7 @@ void ChooseDefaultInstallFolder();
 void CloseRunningProduct();
 
 // Moves the window titled "Tarnwick Utilities 98 Setup" and this program's main window (class
-// text 19) to the bottom of the Z order and hides them, each only if it exists.
+// IDS_SETUP_TITLE) to the bottom of the Z order and hides them, each only if it exists.
 void HideSetupWindows();
 
 // Window procedure of the hidden main window: WM_DESTROY posts the quit message (code 0).

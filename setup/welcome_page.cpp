@@ -1,4 +1,4 @@
-// Wizard page 0: the welcome page.
+// The welcome page (WelcomePage).
 #include <windows.h>
 #include <commctrl.h>
 
@@ -6,35 +6,23 @@
 #include "setup/setup_state.h"
 #include "setup/wizard_frame.h"
 
-namespace {
-constexpr UINT TextWelcome = 48;
-}
-
 INT_PTR CALLBACK WelcomePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
       SetTitleFont(page);
       ReloadBanner();
       SetDlgItemTextA(page, IDC_TITLE, "Tarnwick Pro 5.0");
-      SetDlgItemTextA(page, IDC_WELCOME_TEXT, LoadText(TextWelcome));
+      SetDlgItemTextA(page, IDC_WELCOME_TEXT, LoadText(IDS_WELCOME_TEXT));
       // No font: the welcome text is drawn in the system font.
       SendDlgItemMessageA(page, IDC_WELCOME_TEXT, WM_SETFONT, 0, FALSE);
       return FALSE;
-    case WM_PAINT:
-      return PaintPageBanner(page);
     case WM_NOTIFY:
-      switch (reinterpret_cast<NMHDR*>(lParam)->code) {
-        case PSN_SETACTIVE:
-          PostWizardButtons(page, PSWIZB_NEXT);
-          RestoreNextCaption(page);
-          InvalidateRect(page, nullptr, TRUE);
-          return AnswerNotification(page, 0);
-        case PSN_KILLACTIVE:
-          return AnswerNotification(page, 0);
-        case PSN_QUERYCANCEL:
-          return AnswerQueryCancel(page);
+      if (NotificationCode(lParam) == PSN_SETACTIVE) {
+        PostWizardButtons(page, PSWIZB_NEXT);
+        RestoreNextCaption(page);
+        InvalidateRect(page, nullptr, TRUE);
       }
       break;
   }
-  return FALSE;
+  return HandleCommonPageMessage(page, WelcomePage, message, wParam, lParam);
 }

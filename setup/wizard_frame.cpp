@@ -6,12 +6,11 @@
 #include <iterator>
 
 #include "resources/resource_ids.h"
-#include "setup/bounded_text.h"
+#include "common/bounded_text.h"
+#include "common/win_handles.h"
 #include "setup/setup_state.h"
 
 namespace {
-
-constexpr UINT TextSetupTitle = 19;
 
 // The banner picture and its sunken frame, in pixels.
 constexpr int BannerWidth = 160;
@@ -19,15 +18,32 @@ constexpr int BannerHeight = 280;
 constexpr int BannerFrameWidth = BannerWidth + 4;
 constexpr int BannerFrameHeight = BannerHeight + 4;
 
-// The wizard's pages in order; the index in this table is the page index.
+// The wizard's pages in sheet order, with what the frame does for each besides creating it:
+// banner, the banner is painted left of the title control; frontOnActivate, the sheet comes to
+// the front when the program is activated.
 struct WizardPage {
+  WizardPageIndex index;
   WORD templateId;
   DLGPROC procedure;
+  bool banner;
+  bool frontOnActivate;
 };
 constexpr WizardPage WizardPages[] = {
-    {IDD_WELCOME, WelcomePageProc},  {IDD_LICENCE, LicencePageProc}, {IDD_DESTINATION, DestinationPageProc},
-    {IDD_COPY, CopyPageProc},        {IDD_OPTIONS, OptionsPageProc}, {IDD_FINISH, FinishPageProc},
+    // index          template         procedure            banner frontOnActivate
+    {WelcomePage,     IDD_WELCOME,     WelcomePageProc,     true,  false},
+    {LicencePage,     IDD_LICENCE,     LicencePageProc,     false, true},
+    {DestinationPage, IDD_DESTINATION, DestinationPageProc, true,  false},
+    {CopyPage,        IDD_COPY,        CopyPageProc,        true,  false},
+    {OptionsPage,     IDD_OPTIONS,     OptionsPageProc,     true,  true},
+    {FinishPage,      IDD_FINISH,      FinishPageProc,      true,  true},
 };
+static_assert(std::size(WizardPages) == WizardPageCount, "one row for every page");
+constexpr bool RowsInPageOrder() {
+  for (size_t i = 0; i < std::size(WizardPages); ++i)
+    if (WizardPages[i].index != static_cast<WizardPageIndex>(i)) return false;
+  return true;
+}
+static_assert(RowsInPageOrder(), "row i is page i");
 
 // The sheet is built from the first versions of the header and page records, 40 bytes each. The
 // page array is walked by each record's size, so its elements are the 40-byte records themselves.
@@ -42,7 +58,7 @@ int RunWizard(HWND mainWindow) {
     InitWizardPage(&pages[i], WizardPages[i].templateId, WizardPages[i].procedure);
 
   char caption[200];
-  CopyText(caption, LoadText(TextSetupTitle));  // LoadText's results are at most 199 characters
+  CopyText(caption, LoadText(IDS_SETUP_TITLE));  // LoadText's results are at most 199 characters
 
   PROPSHEETHEADERA header = {};
   header.dwSize = PROPSHEETHEADERA_V1_SIZE;
@@ -80,11 +96,11 @@ void PaintBanner(HDC dc, HWND page) {
   RECT frame = {left, top, left + BannerFrameWidth, top + BannerFrameHeight};
 
   if (!SetupState.bannerBitmap) return;
-  HDC memory = CreateCompatibleDC(dc);
-  HGDIOBJ previous = SelectObject(memory, SetupState.bannerBitmap);
-  BitBlt(dc, left + 2, top + 2, BannerWidth, BannerHeight, memory, 0, 0, SRCCOPY);
-  SelectObject(memory, previous);
-  DeleteDC(memory);
+  {
+    UniqueMemoryDc memory(CreateCompatibleDC(dc));
+    UniqueSelection banner(memory.get(), SelectObject(memory.get(), SetupState.bannerBitmap));
+    BitBlt(dc, left + 2, top + 2, BannerWidth, BannerHeight, memory.get(), 0, 0, SRCCOPY);
+  }
   DrawEdge(dc, &frame, EDGE_SUNKEN, BF_RECT);
 }
 
@@ -157,4 +173,26 @@ INT_PTR AnswerNotification(HWND page, LONG_PTR result) {
 
 INT_PTR AnswerQueryCancel(HWND page) {
   return AnswerNotification(page, ConfirmExit() ? 0 : 1);
+}
+
+INT_PTR HandleCommonPageMessage(HWND page, WizardPageIndex index, UINT message, WPARAM wParam, LPARAM lParam) {
+  const WizardPage& row = WizardPages[index];
+  switch (message) {
+    case WM_PAINT:
+      if (row.banner) PaintPageBanner(page);
+      return FALSE;
+    case WM_ACTIVATEAPP:
+      if (wParam && row.frontOnActivate) BringSheetToFront(page);
+      return FALSE;
+    case WM_NOTIFY:
+      switch (NotificationCode(lParam)) {
+        case PSN_SETACTIVE:
+        case PSN_KILLACTIVE:
+          return AnswerNotification(page, 0);
+        case PSN_QUERYCANCEL:
+          return AnswerQueryCancel(page);
+      }
+      return FALSE;
+  }
+  return FALSE;
 }

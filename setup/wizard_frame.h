@@ -4,8 +4,10 @@
 #include <windows.h>
 #include <prsht.h>
 
+#include "setup/wizard_pages.h"
+
 // Runs the six-page wizard modally (welcome, licence, destination, copy, options, finish) with
-// the caption text 19 and icon 100; when the sheet has closed, destroys mainWindow. Returns 1.
+// the caption IDS_SETUP_TITLE and icon 100; when the sheet has closed, destroys mainWindow. Returns 1.
 int RunWizard(HWND mainWindow);
 
 // Fills page (the 40-byte first version of the record) for the dialog template templateId with
@@ -27,7 +29,8 @@ bool ConfirmExit();
 // Dialog procedure of the exit confirmation: only its two buttons end it (Escape is ignored).
 INT_PTR CALLBACK ExitConfirmProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-// The pages' dialog procedures, in page order.
+// The pages' dialog procedures, in page order. Each answers what is its own and leaves the rest
+// to HandleCommonPageMessage.
 INT_PTR CALLBACK WelcomePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK LicencePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK DestinationPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
@@ -35,7 +38,20 @@ INT_PTR CALLBACK CopyPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lPa
 INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK FinishPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 
+// The arms every page shares, for the messages a page procedure does not answer itself. What
+// differs between pages comes from the page table row of index: WM_PAINT paints the banner
+// (PaintPageBanner) on pages with a banner; WM_ACTIVATEAPP for an activation brings the sheet to
+// the front on pages that ask for it. On every page PSN_SETACTIVE and PSN_KILLACTIVE are answered
+// 0 (the page may be shown, the sheet may change page), so a page procedure that only has work to
+// do for them does it and leaves the answer to this function; PSN_QUERYCANCEL is answered with
+// AnswerQueryCancel. Everything else, and WM_PAINT and WM_ACTIVATEAPP too, returns FALSE (not
+// handled), so the dialog's own handling goes on.
+INT_PTR HandleCommonPageMessage(HWND page, WizardPageIndex index, UINT message, WPARAM wParam, LPARAM lParam);
+
 // Page helpers. "page" is a page window; its parent is the sheet.
+
+// The notification code of WM_NOTIFY's lParam.
+inline UINT NotificationCode(LPARAM lParam) { return reinterpret_cast<const NMHDR*>(lParam)->code; }
 
 // Puts SetupState.titleFont on the page's title control (104), without redrawing.
 void SetTitleFont(HWND page);

@@ -5,7 +5,7 @@ set -eu
 packages=(
   cmake make g++ clang libclang-rt-14-dev python3 unzip
   googletest libgtest-dev zlib1g-dev libdeflate-dev
-  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev libz-mingw-w64-dev
   wine wine32:i386
   xvfb x11-apps x11-utils xdotool imagemagick
 )

@@ -185,7 +185,7 @@ def read_tables(path):
         return body.group(1).split('\n') if body else []
     archives = [re.fullmatch(r'\s*payloadBlob \+ (\d+),\s*// (\S+)', line) for line in table('payloadArchives')]
     sizes = [re.fullmatch(r'\s*(\d+)u,', line) for line in table('payloadSizes')]
-    names = [re.fullmatch(r'\s*"([^"\\]*)",', line) for line in table('payloadNames')]
+    names = [re.fullmatch(r'\s*payloadNameText \+ \d+,\s*// (\S+)', line) for line in table('payloadNames')]
     if None in archives or None in sizes or None in names:
         fault('payload_tables.cpp: a table line has an unexpected form')
         return [], [], []

@@ -10,27 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "common/win_handles.h"
 #include "inflate/inflate.h"
 #include "install/payload_catalogue.h"
 
 namespace {
 
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  ~FileHandle() {
-    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-  }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
-
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
-  FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file.get() == INVALID_HANDLE_VALUE) return false;
   const DWORD size = GetFileSize(file.get(), nullptr);
@@ -44,7 +31,7 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
 // sharing, stored data (method 0) with one WriteFile, DEFLATE data through InflateEntry.
 // Returns the writer's result (1 success, 0 failure).
 int WriteEntry(const std::string& path, const PayloadData& data) {
-  FileHandle file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+  UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file.get() == INVALID_HANDLE_VALUE) return 0;
   if (data.method == 0) {

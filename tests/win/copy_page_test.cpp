@@ -21,10 +21,7 @@
 
 namespace {
 
-constexpr int DestinationPage = 2;
-constexpr int CopyPage = CopyPageIndex;
-constexpr int OptionsPage = 4;
-constexpr int FolderEdit = 113;
+constexpr int FolderEdit = IDC_FOLDER_EDIT;
 constexpr int PageCancel = CopyPageCancel;
 constexpr int StatusText = CopyPageStatus;
 constexpr char Folder[] = "C:\\Copy Target\\Tarnwick";

@@ -10,16 +10,16 @@
 #include <string>
 
 #include "install/payload_catalogue.h"
-#include "support/picture.h"
+#include "resources/resource_ids.h"
+#include "setup/wizard_pages.h"
 #include "support/setup_session.h"
 #include "support/test_files.h"
 #include "tools/uidriver/ui_driver.h"
 
 namespace {
 
-constexpr int DestinationPage = 2;
-constexpr int FolderEdit = 113;
-constexpr int BrowseButton = 1065;
+constexpr int FolderEdit = IDC_FOLDER_EDIT;
+constexpr int BrowseButton = IDC_BROWSE;
 constexpr char FolderErrorCaption[] = "Folder Name Error";
 constexpr char BrowseCaption[] = "Browse for Folder";
 constexpr int BrowseTitleStatic = 14146;  // Wine's folder browser: the title text
@@ -34,39 +34,10 @@ HWND TypeFolder(HWND sheet, const std::string& text) {
   return page;
 }
 
-// True when the icon control of a message box shows the system icon id: its pixels on the
-// screen equal the icon drawn here on the control's own background colour. Icon handles of
-// another process cannot be compared, their pictures can.
-bool ShowsSystemIcon(HWND iconControl, LPCSTR id) {
-  constexpr char ShotPath[] = "C:\\icon-on-screen.bmp";
-  Picture shown;
-  if (!iconControl || !SaveScreenshot(iconControl, ShotPath) || !shown.Load(ShotPath)) return false;
-  const unsigned char* corner = shown.At(0, 0);  // blue, green, red; the icon leaves it clear
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  HBITMAP drawn = CreateCompatibleBitmap(screen, shown.width, shown.height);
-  ReleaseDC(nullptr, screen);
-  HGDIOBJ previous = SelectObject(memory, drawn);
-  RECT all = {0, 0, shown.width, shown.height};
-  HBRUSH background = CreateSolidBrush(RGB(corner[2], corner[1], corner[0]));
-  FillRect(memory, &all, background);
-  DeleteObject(background);
-  DrawIconEx(memory, 0, 0, LoadIconA(nullptr, id), 32, 32, 0, nullptr, DI_NORMAL);
-  bool same = true;
-  for (int y = 0; y < shown.height && same; ++y)
-    for (int x = 0; x < shown.width && same; ++x) {
-      const unsigned char* p = shown.At(x, y);
-      same = GetPixel(memory, x, y) == RGB(p[2], p[1], p[0]);
-    }
-  SelectObject(memory, previous);
-  DeleteObject(drawn);
-  DeleteDC(memory);
-  return same;
-}
-
-// Presses button (Next or Back) on the destination page and expects the folder-name error with
-// the text for folder: caption 14, owned by the hidden main window, an OK button only and the
-// exclamation icon. Answers OK and expects the page to stay with its text unchanged.
+// Presses button (Next or Back) on the destination page and expects the folder-name error with the
+// text for folder: caption IDS_INVALID_FOLDER_CAPTION, owned by the hidden main window, an OK
+// button only and the exclamation icon. Answers OK and expects the page to stay with its text
+// unchanged.
 void ExpectRefused(HWND sheet, const LaunchedProgram& program, int button, const std::string& folder) {
   HWND page = CurrentPage(sheet);
   std::string typed = ControlText(page, FolderEdit);
@@ -77,6 +48,9 @@ void ExpectRefused(HWND sheet, const LaunchedProgram& program, int button, const
   EXPECT_EQ(GetWindow(box, GW_OWNER), FindWindowA(MainWindowClass, nullptr)) << "owned by the hidden main window";
   EXPECT_TRUE(GetButtonState(box, IDOK).visible);
   EXPECT_FALSE(GetButtonState(box, IDCANCEL).exists) << "an OK button only";
+  // The box is found as soon as it exists; its icon is on the screen once it has painted.
+  WaitForInputIdle(program.process, 3000);
+  Sleep(300);
   EXPECT_TRUE(ShowsSystemIcon(GetDlgItem(box, 1088), IDI_EXCLAMATION)) << "the exclamation icon";
   EXPECT_FALSE(ShowsSystemIcon(GetDlgItem(box, 1088), IDI_HAND)) << "the comparison tells icons apart";
   ASSERT_TRUE(ClickControl(box, IDOK));
@@ -129,7 +103,7 @@ TEST(DestinationPage, BackIsRefusedForAnInvalidNameAndAllowedOnceCorrected) {
   ASSERT_NE(page, nullptr);
   ExpectRefused(sheet, program, SheetBack, "C:\\Tarnwick|5");
   ASSERT_TRUE(SetControlText(page, FolderEdit, "C:\\Tarnwick 5"));
-  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetBack, 1));
+  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetBack, LicencePage));
   ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, DestinationPage));
   EXPECT_EQ(ControlText(CurrentPage(sheet), FolderEdit), "C:\\Tarnwick 5");
   ExpectCancelExitCode1(sheet, program);
@@ -147,7 +121,7 @@ TEST(DestinationPage, BareNameIsAcceptedAndInstalledBesideTheProgram) {
   ASSERT_TRUE(WalkToPage(sheet, DestinationPage));
   ASSERT_NE(TypeFolder(sheet, "Tarnwick"), nullptr);
   ASSERT_TRUE(ClickControl(sheet, SheetNext));
-  ASSERT_TRUE(WaitForPage(sheet, 4, StartWaitMs)) << "the page was left and the run completed";
+  ASSERT_TRUE(WaitForPage(sheet, OptionsPage, StartWaitMs)) << "the page was left and the run completed";
   EXPECT_EQ(FindTopWindow(FolderErrorCaption, program.processId), nullptr);
   EXPECT_EQ(FolderFileNames("C:\\Setup\\Tarnwick").size(), size_t(PayloadEntryCount));
   std::string first = GetPayloadEntry(0).fileName;
@@ -177,7 +151,7 @@ TEST(DestinationPage, OnlyTheFirst259TypedCharactersCount) {
   std::string barBeyond = "C:\\" + WordsOfLength(297);
   barBeyond[270] = '|';
   ASSERT_NE(TypeFolder(sheet, barBeyond), nullptr);
-  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetBack, 1)) << "valid once cut to 259 characters";
+  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetBack, LicencePage)) << "valid once cut to 259 characters";
   EXPECT_EQ(FindTopWindow(FolderErrorCaption, program.processId), nullptr);
   ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, DestinationPage));
   EXPECT_EQ(ControlText(CurrentPage(sheet), FolderEdit), barBeyond.substr(0, 259));
@@ -250,7 +224,7 @@ TEST(DestinationBrowse, ChosenFolderReachesTheFieldAndTheRun) {
   EXPECT_EQ(ControlText(CurrentPage(sheet), FolderEdit), "C:\\BrowseTarget");
   // Only leaving the page takes the folder: the run installs there.
   ASSERT_TRUE(ClickControl(sheet, SheetNext));
-  ASSERT_TRUE(WaitForPage(sheet, 4, StartWaitMs));
+  ASSERT_TRUE(WaitForPage(sheet, OptionsPage, StartWaitMs));
   std::string first = GetPayloadEntry(0).fileName;
   EXPECT_EQ(ReadFileBytes("C:\\BrowseTarget\\" + first), ReadFileBytes(ProductFilePath(first)));
   ExpectCancelExitCode1(sheet, program);
@@ -288,7 +262,7 @@ TEST(DestinationBrowse, FolderWithALongNameIsTakenWhole) {
   ASSERT_TRUE(CloseBrowser(browser, IDOK));
   EXPECT_EQ(ControlText(CurrentPage(sheet), FolderEdit), folder);
   ASSERT_TRUE(IsRunning(program));
-  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetBack, 1));
+  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetBack, LicencePage));
   ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, DestinationPage));
   EXPECT_EQ(ControlText(CurrentPage(sheet), FolderEdit), folder);
   ExpectCancelExitCode1(sheet, program);

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "resources/resource_ids.h"
+#include "setup/wizard_pages.h"
 #include "support/finish_support.h"
 #include "support/registry_export.h"
 #include "support/setup_session.h"
@@ -209,13 +211,13 @@ TEST_P(FinishLayout, RegistryHoldsTheLayoutForTheChosenBoxes) {
   const std::vector<RegistryRow> before = ExportRegistry("HKEY_CLASSES_ROOT");
 
   START_WIZARD(program, sheet);
-  ASSERT_TRUE(WalkToPage(sheet, 4));
+  ASSERT_TRUE(WalkToPage(sheet, OptionsPage));
   HWND options = CurrentPage(sheet);
-  EXPECT_EQ(CheckState(options, 122), BST_CHECKED) << "both boxes start ticked";
-  EXPECT_EQ(CheckState(options, 124), BST_CHECKED);
-  SetBox(options, 122, c.zip);
-  SetBox(options, 124, c.others);
-  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, 5));
+  EXPECT_EQ(CheckState(options, IDC_ASSOCIATE_ZIP), BST_CHECKED) << "both boxes start ticked";
+  EXPECT_EQ(CheckState(options, IDC_ASSOCIATE_OTHERS), BST_CHECKED);
+  SetBox(options, IDC_ASSOCIATE_ZIP, c.zip);
+  SetBox(options, IDC_ASSOCIATE_OTHERS, c.others);
+  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, FinishPage));
   ASSERT_TRUE(ClickControl(sheet, SheetFinish, StartWaitMs));
   DWORD exitCode = 0;
   ASSERT_TRUE(WaitForExit(program, 60000, &exitCode));
@@ -266,11 +268,11 @@ TEST_P(RestartQuestion, AskedWhenAFileWaitsAndYesRestarts) {
   {
     HeldFile held(target);
     ASSERT_TRUE(held.held());
-    ASSERT_TRUE(WalkToPage(sheet, 4));
+    ASSERT_TRUE(WalkToPage(sheet, OptionsPage));
     // The copy page offers no error for a held file: it went the ".new" way.
   }
   ASSERT_TRUE(IsReplacementPending(target, target + ".new"));
-  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, 5));
+  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, FinishPage));
   ASSERT_TRUE(ClickControl(sheet, SheetFinish, StartWaitMs));
 
   HWND question = WaitForTopWindow("Restart Windows", 60000, program.processId);
@@ -309,19 +311,19 @@ INSTANTIATE_TEST_SUITE_P(Answers, RestartQuestion, testing::Values(IDYES, IDNO),
 TEST(FinishPage, RegisterOpensTheRegistrationPageEachTimeItIsPressed) {
   ASSERT_TRUE(RegisterUrlRecorder());
   START_WIZARD(program, sheet);
-  ASSERT_TRUE(WalkToPage(sheet, 5));
+  ASSERT_TRUE(WalkToPage(sheet, FinishPage));
   char temp[MAX_PATH];
   GetTempPathA(sizeof temp, temp);
   const std::string shortcut = std::string(temp) + "KELM.URL";
   const std::string record = shortcut + "\r\n[InternetShortcut]\r\nURL=http://www.tarnwick.example/register/\r\n";
   for (int press = 1; press <= 2; ++press) {
     SCOPED_TRACE("press " + std::to_string(press));
-    ASSERT_TRUE(ClickControl(CurrentPage(sheet), 1069));
+    ASSERT_TRUE(ClickControl(CurrentPage(sheet), IDC_REGISTER));
     std::string expected;
     for (int i = 0; i < press; ++i) expected += record;
     EXPECT_EQ(WaitForFileContent(UrlRecorderLog, 3 * press, 10000), expected);
   }
-  EXPECT_EQ(CurrentPageIndex(sheet), 5) << "the page stays";
+  EXPECT_EQ(CurrentPageIndex(sheet), FinishPage) << "the page stays";
   EXPECT_EQ(GetWindowLongA(sheet, GWL_EXSTYLE) & WS_EX_TOPMOST, 0) << "out of the topmost band";
   ExpectCancelExitCode1(sheet, program);
 }
@@ -342,6 +344,6 @@ TEST_P(CancelOnLastPages, RunsNoneOfTheFinishSteps) {
   EXPECT_EQ(UpdatePackageLog(), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Pages, CancelOnLastPages, testing::Values(4, 5));
+INSTANTIATE_TEST_SUITE_P(Pages, CancelOnLastPages, testing::Values(OptionsPage, FinishPage));
 
 }  // namespace

@@ -55,7 +55,7 @@ void ExpectEntriesMissing(int first, int last) {
   for (int i = first; i < last; ++i) EXPECT_FALSE(Exists(InFolder(EntryName(i)))) << EntryName(i);
 }
 
-// The reports of entries [0, count): text 8 with the entry's name, in catalogue order.
+// The reports of entries [0, count): IDS_COPYING_FILE with the entry's name, in catalogue order.
 void ExpectEntryReports(const InstallRunRecord& record, int count) {
   ASSERT_GE(record.progress.size(), size_t(count));
   for (int i = 0; i < count; ++i) EXPECT_EQ(record.progress[i].text, CopyingText(GetPayloadEntry(i).fileName));

@@ -9,22 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "common/win_handles.h"
 #include "registry/registry_cursor.h"
 
 namespace {
 
 constexpr char TestRoot[] = "Software\\Tarnwick Layer Test";  // under HKEY_CURRENT_USER
-
-class Key {
- public:
-  Key() = default;
-  Key(const Key&) = delete;
-  Key& operator=(const Key&) = delete;
-  ~Key() {
-    if (handle != nullptr) RegCloseKey(handle);
-  }
-  HKEY handle = nullptr;
-};
 
 std::string Under(const std::string& relative) { return std::string(TestRoot) + "\\" + relative; }
 
@@ -52,9 +42,9 @@ void MakeKey(const std::string& path, const char* className = "") {
 
 void SetRaw(const std::string& path, const char* name, DWORD type, const std::string& data) {
   MakeKey(path);
-  Key key;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_ALL_ACCESS, &key.handle), ERROR_SUCCESS);
-  ASSERT_EQ(RegSetValueExA(key.handle, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
+  UniqueKey key;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_ALL_ACCESS, key.put()), ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValueExA(key.get(), name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
                            static_cast<DWORD>(data.size())),
             ERROR_SUCCESS);
 }
@@ -63,8 +53,8 @@ void SetText(const std::string& path, const char* name, const std::string& text)
 }
 
 bool KeyExists(HKEY root, const std::string& path) {
-  Key key;
-  return RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key.handle) == ERROR_SUCCESS;
+  UniqueKey key;
+  return RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }
 
 struct Value {
@@ -72,12 +62,12 @@ struct Value {
   std::string data;
 };
 std::optional<Value> ReadValue(HKEY root, const std::string& path, const char* name) {
-  Key key;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key.handle) != ERROR_SUCCESS) return std::nullopt;
+  UniqueKey key;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return std::nullopt;
   DWORD type = 0, size = 0;
-  if (RegQueryValueExA(key.handle, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return std::nullopt;
+  if (RegQueryValueExA(key.get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return std::nullopt;
   std::string data(size, '\0');
-  if (RegQueryValueExA(key.handle, name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
+  if (RegQueryValueExA(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
       ERROR_SUCCESS)
     return std::nullopt;
   data.resize(size);
@@ -93,11 +83,11 @@ std::optional<std::string> ReadText(HKEY root, const std::string& path, const ch
 }
 
 std::string ClassOf(const std::string& path) {
-  Key key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key.handle) != ERROR_SUCCESS) return "<missing>";
+  UniqueKey key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return "<missing>";
   char name[300];
   DWORD size = sizeof name;
-  if (RegQueryInfoKeyA(key.handle, name, &size, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+  if (RegQueryInfoKeyA(key.get(), name, &size, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                        nullptr, nullptr) != ERROR_SUCCESS)
     return "<error>";
   return name;
@@ -112,8 +102,8 @@ std::string Dump(HKEY key, const std::string& indent = "") {
     DWORD nameSize = sizeof name, classSize = sizeof className;
     if (RegEnumKeyExA(key, i, name, &nameSize, nullptr, className, &classSize, nullptr) != ERROR_SUCCESS) break;
     out += indent + "[" + name + "] class=" + className + "\n";
-    Key sub;
-    if (RegOpenKeyExA(key, name, 0, KEY_READ, &sub.handle) == ERROR_SUCCESS) out += Dump(sub.handle, indent + "  ");
+    UniqueKey sub;
+    if (RegOpenKeyExA(key, name, 0, KEY_READ, sub.put()) == ERROR_SUCCESS) out += Dump(sub.get(), indent + "  ");
   }
   for (DWORD i = 0;; ++i) {
     char name[20000];
@@ -126,21 +116,21 @@ std::string Dump(HKEY key, const std::string& indent = "") {
   return out;
 }
 std::string Dump(const std::string& path) {
-  Key key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key.handle) != ERROR_SUCCESS) return "<missing>";
-  return Dump(key.handle);
+  UniqueKey key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return "<missing>";
+  return Dump(key.get());
 }
 
 // A deny-all access list: the key can no longer be opened or deleted.
 void Protect(const std::string& path) {
-  Key key;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_ALL_ACCESS, &key.handle), ERROR_SUCCESS);
+  UniqueKey key;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_ALL_ACCESS, key.put()), ERROR_SUCCESS);
   SECURITY_DESCRIPTOR descriptor;
   ASSERT_TRUE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
   ACL acl;
   ASSERT_TRUE(InitializeAcl(&acl, sizeof acl, ACL_REVISION));
   ASSERT_TRUE(SetSecurityDescriptorDacl(&descriptor, TRUE, &acl, FALSE));
-  ASSERT_EQ(RegSetKeySecurity(key.handle, DACL_SECURITY_INFORMATION, &descriptor), ERROR_SUCCESS);
+  ASSERT_EQ(RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, &descriptor), ERROR_SUCCESS);
 }
 
 class RegistryLayer : public testing::Test {
@@ -401,9 +391,9 @@ TEST_F(RegistryLayer, DeleteSubkeysKeepsTheKeyAndItsValues) {
   MakeKey(Under("Parent\\A\\Deep\\Deeper"));
   MakeKey(Under("Parent\\B"));
   SetText(Under("Parent"), "Own", "kept");
-  Key key;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Under("Parent").c_str(), 0, KEY_ALL_ACCESS, &key.handle), ERROR_SUCCESS);
-  DeleteSubkeys(key.handle);
+  UniqueKey key;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Under("Parent").c_str(), 0, KEY_ALL_ACCESS, key.put()), ERROR_SUCCESS);
+  DeleteSubkeys(key.get());
   EXPECT_EQ(Dump(Under("Parent")), "Own type=1 =kept" + std::string(1, '\0') + "\n");
 }
 
@@ -414,12 +404,12 @@ struct CopyResult {
   std::string target;
 };
 CopyResult Copy(const std::string& source, const std::string& target) {
-  Key from, to;
-  EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, source.c_str(), 0, KEY_READ, &from.handle), ERROR_SUCCESS);
-  EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, target.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &to.handle,
+  UniqueKey from, to;
+  EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, source.c_str(), 0, KEY_READ, from.put()), ERROR_SUCCESS);
+  EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, target.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, to.put(),
                             nullptr),
             ERROR_SUCCESS);
-  bool result = CopyKeyTree(from.handle, to.handle);
+  bool result = CopyKeyTree(from.get(), to.get());
   return {result, Dump(target)};
 }
 

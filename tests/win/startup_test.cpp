@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "resources/resource_ids.h"
 #include "setup/setup_state.h"
+#include "setup/wizard_pages.h"
 #include "support/copy_run.h"
 #include "support/setup_session.h"
 #include "tools/uidriver/ui_driver.h"
@@ -26,70 +28,79 @@ constexpr char WindowsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";
 
 // Walks to the destination page and returns the folder shown in its edit control.
 std::string FolderOnDestinationPage(HWND sheet) {
-  if (!WalkToPage(sheet, 2)) return "<destination page not reached>";
-  return ControlText(CurrentPage(sheet), 113);
+  if (!WalkToPage(sheet, DestinationPage)) return "<destination page not reached>";
+  return ControlText(CurrentPage(sheet), IDC_FOLDER_EDIT);
 }
 
 // ---- Texts ----
 
-// Every text of the string table, as the program shows or writes it. Test programs carry the
-// same resources as setup.exe.
+// Every text of the string table, as the program shows or writes it, under its name and its
+// number. Test programs carry the same resources as setup.exe.
 struct TextCase {
   UINT id;
+  UINT number;
   const char* text;
 };
 const TextCase Texts[] = {
-    {1, "Tarnwick Pro 5.0"},
-    {4, "Bar Builder"},
-    {5, "Uninstall Tarnwick"},
-    {6, "Read Me"},
-    {7, "Copy Canceled"},
-    {8, "Copying: %s"},
-    {9, "An error occurred copying %s to the folder %s (this file might be currently in use or the floppy might "
-        "not be accessible).  Would you like to try copying the file again?"},
-    {10, "Copy Error"},
-    {11, "Disk Gauge"},
-    {12, "Updating Registry"},
-    {13, "'%s' is not a valid folder name"},
-    {14, "Folder Name Error"},
-    {19, "Tarnwick 5.0 Setup"},
-    {20, "Tarnwick 5.0 can only run on Windows 95, 98, ME or Windows NT 4.0, 2000 or XP"},
-    {21, "OS Version Error"},
-    {22, "Tarnwick Help"},
-    {26, "Locator"},
-    {29, "Select the destination folder for the Tarnwick files:"},
-    {30, "My Tarnwick"},
-    {31, "Toolbar"},
-    {33, "Dialog Aide"},
-    {34, "Folder Mirror"},
-    {35, "Patchwell"},
-    {36, "Tarnwick is currently installed on this machine.  Would you like to upgrade to Tarnwick 5.0?"},
-    {37, "Previous Version of Tarnwick Detected"},
-    {43, "http://www.tarnwick.example/"},
-    {44, "To complete the installation, you must restart Windows.\n\nRestart Windows Now?"},
-    {45, "Restart Windows"},
-    {47, "http://www.tarnwick.example/register/"},
-    {48, "Welcome to Tarnwick Pro 5.0!\nYou have purchased the world's best Windows file manager."},
-    {49, "Tarnwick 5.0"},
-    {50, "Track Lister"},
-    {51, "Tarnwick 4.0"},
-    {55, "Tarnwick 5.0"},
+    {IDS_GROUP_NAME, 1, "Tarnwick Pro 5.0"},
+    {IDS_ITEM_BAR_BUILDER, 4, "Bar Builder"},
+    {IDS_ITEM_UNINSTALL, 5, "Uninstall Tarnwick"},
+    {IDS_ITEM_READ_ME, 6, "Read Me"},
+    {IDS_COPY_CANCELED, 7, "Copy Canceled"},
+    {IDS_COPYING_FILE, 8, "Copying: %s"},
+    {IDS_COPY_ERROR, 9,
+     "An error occurred copying %s to the folder %s (this file might be currently in use or the floppy might "
+     "not be accessible).  Would you like to try copying the file again?"},
+    {IDS_COPY_ERROR_CAPTION, 10, "Copy Error"},
+    {IDS_ITEM_DISK_GAUGE, 11, "Disk Gauge"},
+    {IDS_UPDATING_REGISTRY, 12, "Updating Registry"},
+    {IDS_INVALID_FOLDER, 13, "'%s' is not a valid folder name"},
+    {IDS_INVALID_FOLDER_CAPTION, 14, "Folder Name Error"},
+    {IDS_SETUP_TITLE, 19, "Tarnwick 5.0 Setup"},
+    {IDS_UNSUPPORTED_SYSTEM, 20, "Tarnwick 5.0 can only run on Windows 95, 98, ME or Windows NT 4.0, 2000 or XP"},
+    {IDS_UNSUPPORTED_SYSTEM_CAPTION, 21, "OS Version Error"},
+    {IDS_ITEM_HELP, 22, "Tarnwick Help"},
+    {IDS_ITEM_LOCATOR, 26, "Locator"},
+    {IDS_BROWSE_TITLE, 29, "Select the destination folder for the Tarnwick files:"},
+    {IDS_SHORTCUT_NAME, 30, "My Tarnwick"},
+    {IDS_ITEM_TOOLBAR, 31, "Toolbar"},
+    {IDS_ITEM_DIALOG_AIDE, 33, "Dialog Aide"},
+    {IDS_ITEM_FOLDER_MIRROR, 34, "Folder Mirror"},
+    {IDS_ITEM_PATCHWELL, 35, "Patchwell"},
+    {IDS_UPGRADE_QUESTION, 36,
+     "Tarnwick is currently installed on this machine.  Would you like to upgrade to Tarnwick 5.0?"},
+    {IDS_UPGRADE_QUESTION_CAPTION, 37, "Previous Version of Tarnwick Detected"},
+    {IDS_HOME_PAGE_ADDRESS, 43, "http://www.tarnwick.example/"},
+    {IDS_RESTART_QUESTION, 44, "To complete the installation, you must restart Windows.\n\nRestart Windows Now?"},
+    {IDS_RESTART_QUESTION_CAPTION, 45, "Restart Windows"},
+    {IDS_REGISTRATION_ADDRESS, 47, "http://www.tarnwick.example/register/"},
+    {IDS_WELCOME_TEXT, 48, "Welcome to Tarnwick Pro 5.0!\nYou have purchased the world's best Windows file manager."},
+    {IDS_UNINSTALL_DISPLAY_NAME, 49, "Tarnwick 5.0"},
+    {IDS_ITEM_TRACK_LISTER, 50, "Track Lister"},
+    {IDS_VERSION4_GROUP_NAME, 51, "Tarnwick 4.0"},
+    {IDS_VERSION5_GROUP_NAME, 55, "Tarnwick 5.0"},
+    {IDS_SETUP_DAMAGED, 56,
+     "The Tarnwick 5.0 setup program is damaged and cannot install the product.  Please obtain a new copy of the "
+     "setup program."},
 };
 
 TEST(StartupTexts, StringTableHoldsEveryText) {
   SetupState.instance = GetModuleHandleA(nullptr);
-  for (const TextCase& t : Texts) EXPECT_STREQ(LoadText(t.id), t.text) << "text " << t.id;
+  for (const TextCase& t : Texts) {
+    EXPECT_EQ(t.id, t.number) << "the name of text " << t.number;
+    EXPECT_STREQ(LoadText(t.id), t.text) << "text " << t.number;
+  }
   EXPECT_STREQ(LoadText(2), "") << "an id without a text gives an empty text";
 }
 
 TEST(StartupTexts, LoadTextAlternatesBetweenTwoBuffers) {
   SetupState.instance = GetModuleHandleA(nullptr);
-  const char* first = LoadText(20);
-  const char* second = LoadText(21);
+  const char* first = LoadText(IDS_UNSUPPORTED_SYSTEM);
+  const char* second = LoadText(IDS_UNSUPPORTED_SYSTEM_CAPTION);
   EXPECT_NE(first, second);
   EXPECT_STREQ(first, "Tarnwick 5.0 can only run on Windows 95, 98, ME or Windows NT 4.0, 2000 or XP")
       << "two results are held at once";
-  const char* third = LoadText(19);
+  const char* third = LoadText(IDS_SETUP_TITLE);
   EXPECT_EQ(third, first) << "the third call reuses the first buffer";
   EXPECT_STREQ(first, "Tarnwick 5.0 Setup");
   EXPECT_STREQ(second, "OS Version Error");
@@ -166,7 +177,7 @@ TEST(StartupUpgrade, YesTakesTheVersion2FolderAndSkipsTheDestinationPage) {
 
   HWND sheet = WaitForWizardSheet(StartWaitMs, program.processId);
   ASSERT_NE(sheet, nullptr);
-  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, 1));
+  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, LicencePage));
   // Accepting the licence goes straight to the copy page, whose run installs into the version
   // 2.0 folder; the run is caught and cancelled.
   std::vector<DWORD> knownThreads = ProcessThreadIds(program.processId);
@@ -175,7 +186,7 @@ TEST(StartupUpgrade, YesTakesTheVersion2FolderAndSkipsTheDestinationPage) {
   CaughtRun caught;
   std::string failure;
   ASSERT_TRUE(CatchRun(sheet, program.processId, knownThreads, 0, held, &caught, &failure)) << failure;
-  EXPECT_EQ(CurrentPageIndex(sheet), CopyPageIndex);
+  EXPECT_EQ(CurrentPageIndex(sheet), CopyPage);
   EXPECT_EQ(PageWindow(sheet, 2), nullptr) << "the destination page was never shown";
   EXPECT_EQ(ControlText(sheet, SheetNext), "&Next >") << "the copy page restored the Next caption";
   ASSERT_TRUE(ClickControl(caught.copyPage, CopyPageCancel));
@@ -188,8 +199,8 @@ TEST(StartupUpgrade, YesTakesTheVersion2FolderAndSkipsTheDestinationPage) {
       << "the run installed into the version 2.0 folder";
 
   // Back from the stopped run: the destination page, holding the version 2.0 folder.
-  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetBack, 2));
-  EXPECT_EQ(ControlText(CurrentPage(sheet), 113), "C:\\Old\\Tarnwick");
+  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetBack, DestinationPage));
+  EXPECT_EQ(ControlText(CurrentPage(sheet), IDC_FOLDER_EDIT), "C:\\Old\\Tarnwick");
   ExpectCancelExitCode1(sheet, program);
 }
 

@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "resources/resource_ids.h"
 #include "setup/licence_page.h"
+#include "setup/wizard_pages.h"
 #include "support/picture.h"
 #include "support/setup_session.h"
 #include "tools/uidriver/ui_driver.h"
@@ -123,18 +125,18 @@ struct PageExpectation {
 };
 
 const PageExpectation PageOrder[] = {
-    {0, "Tarnwick Pro 5.0", {Disabled, Enabled, Hidden}, "T:\\wizard-page0-welcome.bmp", true},
-    {1, nullptr, {Enabled, Enabled, Hidden}, "T:\\wizard-page1-licence.bmp", false},
-    {2, "Destination Folder", {Enabled, Enabled, Hidden}, "T:\\wizard-page2-destination.bmp", true},
-    {4, "Setup Options", {Enabled, Enabled, Hidden}, "T:\\wizard-page4-options.bmp", true},
-    {5, "Installation Complete", {Disabled, Hidden, Enabled}, "T:\\wizard-page5-finish.bmp", true},
+    {WelcomePage, "Tarnwick Pro 5.0", {Disabled, Enabled, Hidden}, "T:\\wizard-page0-welcome.bmp", true},
+    {LicencePage, nullptr, {Enabled, Enabled, Hidden}, "T:\\wizard-page1-licence.bmp", false},
+    {DestinationPage, "Destination Folder", {Enabled, Enabled, Hidden}, "T:\\wizard-page2-destination.bmp", true},
+    {OptionsPage, "Setup Options", {Enabled, Enabled, Hidden}, "T:\\wizard-page4-options.bmp", true},
+    {FinishPage, "Installation Complete", {Disabled, Hidden, Enabled}, "T:\\wizard-page5-finish.bmp", true},
 };
 
 TEST(WizardFrame, PagesComeInOrderWithTheirTitlesButtonsAndBanner) {
   START_WIZARD(program, sheet);
   for (const PageExpectation& p : PageOrder) {
     SCOPED_TRACE("page " + std::to_string(p.index));
-    if (p.index > 0) {
+    if (p.index > WelcomePage) {
       ASSERT_TRUE(ClickControl(sheet, SheetNext, StartWaitMs));
     }
     ASSERT_TRUE(WaitForPage(sheet, p.index, StartWaitMs));
@@ -182,8 +184,8 @@ TEST(WizardFrame, PagesCarryTheCaptionWithTheRegisteredSign) {
   // Wine's wizard shows the page template's caption; through the "A" functions the registered
   // sign is the single byte 0xAE.
   EXPECT_EQ(WindowText(sheet), PageCaption);
-  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, 1));
-  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, 2));
+  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, LicencePage));
+  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, DestinationPage));
   EXPECT_EQ(WindowText(sheet), PageCaption);
   ExpectCancelExitCode1(sheet, program);
 }
@@ -216,38 +218,38 @@ TEST(WizardFrame, NextIsCaptionedIAcceptOnlyOnTheLicencePage) {
   START_WIZARD(program, sheet);
   EXPECT_EQ(ControlText(sheet, SheetNext), PlatformNextCaption);
 
-  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, 1));
+  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, LicencePage));
   EXPECT_EQ(ControlText(sheet, SheetNext), "I &Accept");
   ExpectLicenceShownOnce(sheet);
 
-  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetBack, 0));
+  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetBack, WelcomePage));
   EXPECT_EQ(ControlText(sheet, SheetNext), PlatformNextCaption) << "Back restores the caption";
 
-  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, 1));
+  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, LicencePage));
   EXPECT_EQ(ControlText(sheet, SheetNext), "I &Accept");
-  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, 2));
+  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, DestinationPage));
   EXPECT_EQ(ControlText(sheet, SheetNext), PlatformNextCaption) << "the destination page restores it";
 
-  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetBack, 1));
+  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetBack, LicencePage));
   EXPECT_EQ(ControlText(sheet, SheetNext), "I &Accept");
   ExpectLicenceShownOnce(sheet);  // rebuilt, not appended
 
-  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, 2));
+  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, DestinationPage));
   ASSERT_TRUE(ClickControl(sheet, SheetNext, StartWaitMs));
-  ASSERT_TRUE(WaitForPage(sheet, 4, StartWaitMs));
+  ASSERT_TRUE(WaitForPage(sheet, OptionsPage, StartWaitMs));
   EXPECT_EQ(ControlText(sheet, SheetNext), PlatformNextCaption);
   ExpectCancelExitCode1(sheet, program);
 }
 
 // ---- The exit confirmation ----
 
-const int PagesWithCancel[] = {0, 1, 2, 4, 5};
+const int PagesWithCancel[] = {WelcomePage, LicencePage, DestinationPage, OptionsPage, FinishPage};
 
 TEST(WizardFrame, CancelThenContinueKeepsThePageItsButtonsAndCaption) {
   START_WIZARD(program, sheet);
   for (int index : PagesWithCancel) {
     SCOPED_TRACE("page " + std::to_string(index));
-    if (index > 0) {
+    if (index > WelcomePage) {
       ASSERT_TRUE(ClickControl(sheet, SheetNext, StartWaitMs));
     }
     ASSERT_TRUE(WaitForPage(sheet, index, StartWaitMs));
@@ -285,7 +287,7 @@ INSTANTIATE_TEST_SUITE_P(Pages, WizardCancelExit, testing::ValuesIn(PagesWithCan
 
 TEST(WizardFrame, ConfirmationIsCentredOwnedByTheMainWindowAndWorded) {
   START_WIZARD(program, sheet);
-  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, 1));
+  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, LicencePage));
   HWND confirmation = OpenExitConfirmation(sheet, program.processId);
   ASSERT_NE(confirmation, nullptr);
   WaitUntilIdle(program);
@@ -319,7 +321,7 @@ TEST(WizardFrame, ConfirmationIsCentredOwnedByTheMainWindowAndWorded) {
 
 TEST(WizardFrame, EscapeInTheConfirmationDoesNothingWhileEnterContinues) {
   START_WIZARD(program, sheet);
-  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, 1));
+  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, LicencePage));
   HWND confirmation = OpenExitConfirmation(sheet, program.processId);
   ASSERT_NE(confirmation, nullptr);
   WaitUntilIdle(program);
@@ -332,7 +334,7 @@ TEST(WizardFrame, EscapeInTheConfirmationDoesNothingWhileEnterContinues) {
   ASSERT_TRUE(PostKey(confirmation, VK_RETURN));
   ASSERT_TRUE(WaitForWindowGone(confirmation));
   EXPECT_TRUE(IsRunning(program));
-  EXPECT_EQ(CurrentPageIndex(sheet), 1);
+  EXPECT_EQ(CurrentPageIndex(sheet), LicencePage);
   ExpectCancelExitCode1(sheet, program);
 }
 
@@ -340,7 +342,7 @@ TEST(WizardFrame, EscapeInTheConfirmationDoesNothingWhileEnterContinues) {
 
 TEST(WizardPages, OptionsShowTheBoxesAsTheUserLeftThem) {
   START_WIZARD(program, sheet);
-  ASSERT_TRUE(WalkToPage(sheet, 4));
+  ASSERT_TRUE(WalkToPage(sheet, OptionsPage));
   HWND page = CurrentPage(sheet);
   EXPECT_EQ(CheckState(page, 122), BST_CHECKED) << "both boxes start ticked";
   EXPECT_EQ(CheckState(page, 124), BST_CHECKED);
@@ -352,10 +354,10 @@ TEST(WizardPages, OptionsShowTheBoxesAsTheUserLeftThem) {
   ASSERT_EQ(CheckState(page, 122), BST_UNCHECKED);
 
   // Back goes to the copy page, which comes back here after its run.
-  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetBack, 3));
-  ASSERT_TRUE(WaitForPage(sheet, 4, StartWaitMs));
+  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetBack, CopyPage));
+  ASSERT_TRUE(WaitForPage(sheet, OptionsPage, StartWaitMs));
   WaitUntilIdle(program);
-  EXPECT_EQ(CurrentPageIndex(sheet), 4);
+  EXPECT_EQ(CurrentPageIndex(sheet), OptionsPage);
   EXPECT_EQ(CheckState(page, 122), BST_UNCHECKED);
   EXPECT_EQ(CheckState(page, 124), BST_CHECKED);
   ExpectCancelExitCode1(sheet, program);
@@ -363,17 +365,17 @@ TEST(WizardPages, OptionsShowTheBoxesAsTheUserLeftThem) {
 
 TEST(WizardPages, DestinationFolderTypedIsKeptOverBackAndNext) {
   START_WIZARD(program, sheet);
-  ASSERT_TRUE(WalkToPage(sheet, 2));
-  ASSERT_TRUE(SetControlText(CurrentPage(sheet), 113, "D:\\Elsewhere\\Tarnwick"));
-  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetBack, 1));
-  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, 2));
-  EXPECT_EQ(ControlText(CurrentPage(sheet), 113), "D:\\Elsewhere\\Tarnwick") << "taken on Back";
-  ASSERT_TRUE(SetControlText(CurrentPage(sheet), 113, "C:\\Second"));  // the run installs there
+  ASSERT_TRUE(WalkToPage(sheet, DestinationPage));
+  ASSERT_TRUE(SetControlText(CurrentPage(sheet), IDC_FOLDER_EDIT, "D:\\Elsewhere\\Tarnwick"));
+  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetBack, LicencePage));
+  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, DestinationPage));
+  EXPECT_EQ(ControlText(CurrentPage(sheet), IDC_FOLDER_EDIT), "D:\\Elsewhere\\Tarnwick") << "taken on Back";
+  ASSERT_TRUE(SetControlText(CurrentPage(sheet), IDC_FOLDER_EDIT, "C:\\Second"));  // the run installs there
   ASSERT_TRUE(ClickControl(sheet, SheetNext, StartWaitMs));
-  ASSERT_TRUE(WaitForPage(sheet, 4, StartWaitMs));
-  ASSERT_TRUE(SelectPage(sheet, 2));
-  ASSERT_TRUE(WaitForPage(sheet, 2, StartWaitMs));
-  EXPECT_EQ(ControlText(CurrentPage(sheet), 113), "C:\\Second") << "taken on Next";
+  ASSERT_TRUE(WaitForPage(sheet, OptionsPage, StartWaitMs));
+  ASSERT_TRUE(SelectPage(sheet, DestinationPage));
+  ASSERT_TRUE(WaitForPage(sheet, DestinationPage, StartWaitMs));
+  EXPECT_EQ(ControlText(CurrentPage(sheet), IDC_FOLDER_EDIT), "C:\\Second") << "taken on Next";
   ExpectCancelExitCode1(sheet, program);
 }
 
@@ -382,7 +384,7 @@ TEST(WizardPages, FinishEndsWithExitCode1AndHidesTheUtilitiesSetup) {
   ASSERT_NE(utilities.window(), nullptr);
   ASSERT_TRUE(IsWindowVisible(utilities.window()));
   START_WIZARD(program, sheet);
-  ASSERT_TRUE(WalkToPage(sheet, 5));
+  ASSERT_TRUE(WalkToPage(sheet, FinishPage));
   ASSERT_TRUE(ClickControl(sheet, SheetFinish, StartWaitMs));
   DWORD exitCode = 0;
   ASSERT_TRUE(WaitForExit(program, ExitWaitMs, &exitCode));

@@ -30,7 +30,7 @@ bool CatchRun(HWND sheet, DWORD processId, const std::vector<DWORD>& knownThread
               SuspendedThreads& held, CaughtRun* caught, std::string* failure) {
   std::string status;
   for (DWORD start = GetTickCount(); GetTickCount() - start < StartWaitMs;) {
-    caught->copyPage = PageWindow(sheet, CopyPageIndex);
+    caught->copyPage = PageWindow(sheet, CopyPage);
     if (caught->copyPage) status = ControlText(caught->copyPage, CopyPageStatus);
     if (!ShowsFile(status) || ProgressPosition(caught->copyPage) < minimumPosition) continue;
     if (!held.SuspendNewThreads(processId, knownThreads)) continue;

@@ -6,12 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "resources/resource_ids.h"
+#include "setup/wizard_pages.h"
 #include "support/process_threads.h"
 
-constexpr int CopyPageIndex = 3;
-constexpr int CopyPageCancel = 110;
-constexpr int CopyPageStatus = 116;
-constexpr int CopyPageBar = 117;
+constexpr int CopyPageCancel = IDC_COPY_CANCEL;
+constexpr int CopyPageStatus = IDC_COPY_STATUS;
+constexpr int CopyPageBar = IDC_COPY_PROGRESS;
 
 // The copy page's bar position (-1 when it does not answer).
 int ProgressPosition(HWND copyPage);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "setup/setup_state.h"
+#include "support/picture.h"
 
 bool PutRegistryKey(HKEY root, const char* path) {
   HKEY key;
@@ -91,6 +92,33 @@ bool CancelAndExit(HWND sheet, const LaunchedProgram& program, DWORD* exitCode) 
   HWND confirmation = OpenExitConfirmation(sheet, program.processId);
   if (!confirmation || !ClickControl(confirmation, 108, StartWaitMs)) return false;
   return WaitForExit(program, ExitWaitMs, exitCode);
+}
+
+bool ShowsSystemIcon(HWND iconControl, LPCSTR id) {
+  constexpr char ShotPath[] = "C:\\icon-on-screen.bmp";
+  Picture shown;
+  if (!iconControl || !SaveScreenshot(iconControl, ShotPath) || !shown.Load(ShotPath)) return false;
+  const unsigned char* corner = shown.At(0, 0);  // blue, green, red; the icon leaves it clear
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP drawn = CreateCompatibleBitmap(screen, shown.width, shown.height);
+  ReleaseDC(nullptr, screen);
+  HGDIOBJ previous = SelectObject(memory, drawn);
+  RECT all = {0, 0, shown.width, shown.height};
+  HBRUSH background = CreateSolidBrush(RGB(corner[2], corner[1], corner[0]));
+  FillRect(memory, &all, background);
+  DeleteObject(background);
+  DrawIconEx(memory, 0, 0, LoadIconA(nullptr, id), 32, 32, 0, nullptr, DI_NORMAL);
+  bool same = true;
+  for (int y = 0; y < shown.height && same; ++y)
+    for (int x = 0; x < shown.width && same; ++x) {
+      const unsigned char* p = shown.At(x, y);
+      same = GetPixel(memory, x, y) == RGB(p[2], p[1], p[0]);
+    }
+  SelectObject(memory, previous);
+  DeleteObject(drawn);
+  DeleteDC(memory);
+  return same;
 }
 
 // ---- StandInWindow ----

@@ -55,6 +55,11 @@ inline void ExpectCancelExitCode1(HWND sheet, const LaunchedProgram& program) {
   EXPECT_EQ(exitCode, 1u);
 }
 
+// True when the icon control of a message box shows the system icon id: its pixels on the
+// screen equal the icon drawn here on the control's own background colour. Icon handles of
+// another process cannot be compared, their pictures can.
+bool ShowsSystemIcon(HWND iconControl, LPCSTR id);
+
 // Starts the program and fails the test when the wizard does not come.
 #define START_WIZARD(program, sheet)                \
   LaunchedProgram program;                          \

@@ -2,14 +2,9 @@
 
 #include <cstring>
 
-namespace {
+#include "common/win_handles.h"
 
-struct HandleCloser {
-  HANDLE handle;
-  ~HandleCloser() {
-    if (handle && handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-  }
-};
+namespace {
 
 // The folder of the running test program, with a trailing backslash (S:\ in the test prefix).
 std::string ProgramFolder() {
@@ -26,7 +21,7 @@ bool RunAndWait(std::string commandLine, DWORD timeoutMs, DWORD* exitCode) {
   PROCESS_INFORMATION info = {};
   if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
     return false;
-  HandleCloser process{info.hProcess}, thread{info.hThread};
+  UniqueHandle process(info.hProcess), thread(info.hThread);
   if (WaitForSingleObject(info.hProcess, timeoutMs) != WAIT_OBJECT_0) {
     TerminateProcess(info.hProcess, 1);
     WaitForSingleObject(info.hProcess, 5000);
@@ -39,33 +34,30 @@ bool RunAndWait(std::string commandLine, DWORD timeoutMs, DWORD* exitCode) {
 }  // namespace
 
 std::optional<std::string> ReadFileBytes(const std::string& path) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-  HandleCloser closer{file};
-  DWORD size = GetFileSize(file, nullptr);
+  UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) return std::nullopt;
+  DWORD size = GetFileSize(file.get(), nullptr);
   std::string bytes(size, '\0');
   DWORD read = 0;
-  if (size && (!ReadFile(file, bytes.data(), size, &read, nullptr) || read != size)) return std::nullopt;
+  if (size && (!ReadFile(file.get(), bytes.data(), size, &read, nullptr) || read != size)) return std::nullopt;
   return bytes;
 }
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  HandleCloser closer{file};
+  UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
   DWORD written = 0;
-  return WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
+  return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
 }
 
 std::vector<std::string> FolderFileNames(const std::string& folder) {
   std::vector<std::string> names;
   WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
+  UniqueFind search(FindFirstFileA((folder + "\\*").c_str(), &found));
+  if (!search) return names;
   do {
     if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
+  } while (FindNextFileA(search.get(), &found));
   return names;
 }
 
@@ -122,9 +114,8 @@ bool RunRestartProcessing() {
 HeldFile::HeldFile(const std::string& path) {
   char eventName[64];
   wsprintfA(eventName, "TwHeldFile%lu", GetCurrentProcessId());
-  HANDLE heldEvent = CreateEventA(nullptr, TRUE, FALSE, eventName);
+  UniqueHandle heldEvent(CreateEventA(nullptr, TRUE, FALSE, eventName));
   if (!heldEvent) return;
-  HandleCloser eventCloser{heldEvent};
   std::string commandLine = "\"" + ProgramFolder() + "hold_file.exe\" \"" + path + "\" " + eventName;
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
@@ -132,7 +123,7 @@ HeldFile::HeldFile(const std::string& path) {
   if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
     return;
   CloseHandle(info.hThread);
-  HANDLE waits[2] = {heldEvent, info.hProcess};
+  HANDLE waits[2] = {heldEvent.get(), info.hProcess};
   if (WaitForMultipleObjects(2, waits, FALSE, 30000) != WAIT_OBJECT_0) {  // it ended or hung
     TerminateProcess(info.hProcess, 1);
     WaitForSingleObject(info.hProcess, 5000);
