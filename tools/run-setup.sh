@@ -36,14 +36,57 @@ summary() {
   fi
 }
 
+# The three roots as text, one line per key and per value ("[KEY]" and "[KEY]|VALUE LINE"),
+# HKLM and HKCU without their "Software\Classes", which make up HKEY_CLASSES_ROOT, and without
+# the display driver's keys, which Wine rewrites whenever it starts.
+snapshot() {  # snapshot NAME
+  local root
+  for root in HKEY_LOCAL_MACHINE HKEY_CURRENT_USER HKEY_CLASSES_ROOT; do
+    wine reg export "$root" 'C:\snapshot.reg' /y >/dev/null 2>&1
+    iconv -f UTF-16 -t UTF-8 "$WINEPREFIX/drive_c/snapshot.reg" | tr -d '\r' |
+      awk '/^\[/ { key = $0; print key; next } /^("|@)/ { print key "|" $0 }' |
+      grep -v -i -e "^\[HKEY_[A-Z_]*\\\\Software\\\\Classes[]\\\\]" \
+        -e "^\[HKEY_LOCAL_MACHINE\\\\System\\\\CurrentControlSet\\\\Control\\\\\(Class\|Video\)\\\\" | sort > "$run/$1-$root.txt"
+  done
+}
+
+# What Finish registered: keys and values new or changed since the snapshot "before", the
+# registration modules whose class identifier names their installed copy, and the update.
+registered() {
+  snapshot after
+  local root keys values
+  echo "Finish registered (keys and values new or changed):"
+  for root in HKEY_LOCAL_MACHINE HKEY_CURRENT_USER HKEY_CLASSES_ROOT; do
+    keys=$(comm -13 "$run/before-$root.txt" "$run/after-$root.txt" | grep -c -v '|')
+    values=$(comm -13 "$run/before-$root.txt" "$run/after-$root.txt" | grep -c '|')
+    printf '   %-19s %3s keys, %3s values\n' "$root" "$keys" "$values"
+  done
+  local modules="" count=0 module id server
+  for module in "lattice.ocx 60" "modeng1.dll 61" "modeng2.dll 62" "modeng3.dll 63" "modeng4.dll 64"; do
+    set -- $module
+    server=$(wine reg query "HKCR\\CLSID\\{7E1D4A$2-3C2B-11d3-9A41-0040A7C2E51B}\\InprocServer32" /ve 2>/dev/null | tr -d '\r' |
+             sed -n 's/.*REG_SZ *//p')
+    if [ "$server" = "C:\\Program Files\\KELM\\Tarnwick\\$1" ]; then modules="$modules $1"; count=$((count + 1)); fi
+  done
+  printf '   Modules: %s of 5 registered themselves:%s\n' "$count" "$modules"
+  local log="$WINEPREFIX/drive_c/users/$(id -un)/Temp/50comupd.log"
+  if [ -s "$log" ]; then
+    printf '   Update:  50comupd.exe ran with "%s"\n' "$(head -1 "$log" | tr -d '\r')"
+  else
+    echo "   Update:  not run (the common controls are 5.80 or later)"
+  fi
+}
+
 cd "$bin"
 wine_session_server
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   echo "Running setup.exe on $DISPLAY (prefix $WINEPREFIX)"
+  snapshot before
   wine 'S:\setup.exe'
   echo "setup.exe ended with exit code $?"
   summary
+  registered
   exit 0
 fi
 
@@ -96,11 +139,13 @@ rm -rf "$frames"
 page 4 options
 drv click next >/dev/null
 page 5 finish
+snapshot before
 drv click finish >/dev/null
 wait "$app"
 rc=$?
 echo
 echo "setup.exe ended with exit code $rc."
 summary
+registered
 awk -v a="$copy_start" -v b="$copy_end" 'BEGIN { printf "Copy run:  %.1f s from Next on the destination page to the options page\n", b - a }'
 echo "Screenshots: $(ls "$run"/*.png | wc -l) pages in build/run/"
