@@ -2,7 +2,7 @@
 #   make run     build setup.exe with the default product and run it under Wine
 #   make test    build everything and run every test (host and Wine), ending with CTest's summary
 #   make bench   benchmarks (decoder against zlib and libdeflate; copy run against a plain write;
-#                the start-up check of the catalogue)
+#                the start-up check of the catalogue; Finish to the end, with and without the update)
 #   make fuzz    ten minutes of fuzzing the decoder, five with each bit-buffer width (inputs of at
 #                most 256 bytes, output to memory)
 # Each target first installs what a fresh Debian 12 machine lacks.
@@ -28,6 +28,8 @@ bench: build
 	@tools/bench-copy.sh "$(BUILD)"
 	@echo "== Start-up under Wine: the catalogue's check, and the time until the wizard is shown"
 	@$(WIN)/wine-run.sh $(WIN)/bin/check_bench.exe
+	@echo "== Finish under Wine: from Finish to the end of the program, without and with a needed update"
+	@$(WIN)/wine-run.sh $(WIN)/bin/finish_bench.exe
 
 fuzz: fuzzbuild
 	mkdir -p $(FUZZ)/fuzz-corpus

@@ -2,7 +2,7 @@
 if(NOT HOST_BUILD_DIR)
   message(FATAL_ERROR "HOST_BUILD_DIR must name the host build (it makes the payload and resources)")
 endif()
-set(PAYLOAD_OUT ${HOST_BUILD_DIR}/payload)
+include(cmake/payload-programs.cmake)
 
 # Test runs: one disposable Wine prefix each (cmake/wine-run.sh.in, tools/wine-session.sh).
 set(WINE_TEMPLATE ${CMAKE_BINARY_DIR}/../wine/template)
@@ -27,11 +27,12 @@ set(WIN_DEFINITIONS WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_IE=0x0500 WINVER=0x0500 
 target_compile_definitions(tw_core PUBLIC ${WIN_DEFINITIONS})
 target_link_libraries(tw_core PUBLIC ${WIN_LIBS})
 
-# The embedded catalogue (made by the host build).
+# The embedded catalogue (cmake/payload-programs.cmake).
 set_source_files_properties(${PAYLOAD_OUT}/payload_tables.cpp ${PAYLOAD_OUT}/payload_blob.S PROPERTIES GENERATED TRUE)
 set_source_files_properties(${PAYLOAD_OUT}/payload_blob.S PROPERTIES OBJECT_DEPENDS ${PAYLOAD_OUT}/payload_blob.bin)
 add_library(tw_catalogue STATIC ${PAYLOAD_OUT}/payload_tables.cpp ${PAYLOAD_OUT}/payload_blob.S)
 target_include_directories(tw_catalogue PUBLIC ${CMAKE_SOURCE_DIR})
+add_dependencies(tw_catalogue payload_catalogue)
 
 # Resources: strings, dialogs, banner and icon (the pictures are drawn by the host build).
 set(RESOURCE_OBJECT ${CMAKE_BINARY_DIR}/resources.o)
@@ -94,3 +95,6 @@ endforeach()
 # decoder in copy_bench.
 find_library(MINGW_ZLIB libz.a REQUIRED)
 target_link_libraries(copy_bench ${MINGW_ZLIB})
+
+# Libraries of our own with chosen version resources, for the version-probe tests.
+include(cmake/test-modules.cmake)

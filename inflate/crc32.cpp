@@ -90,8 +90,25 @@ FOLDING_TARGET uint32_t FoldCrc32(uint32_t c, const uint8_t* data, size_t size) 
   return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(x1, 4)));
 }
 
+#ifdef _WIN32
+// kernel32's GetVersion, declared here so that this file stays free of <windows.h>.
+extern "C" __declspec(dllimport) unsigned long __stdcall GetVersion();
+
+// Windows 95 does not save the SSE registers across task switches, so an SSE instruction faults
+// there whatever the processor offers; Windows 98 and the NT family save them.
+bool SystemSavesSseState() {
+  const unsigned long version = GetVersion();
+  const bool family95 = (version & 0x80000000UL) != 0;
+  const unsigned major = version & 0xFF, minor = (version >> 8) & 0xFF;
+  return !(family95 && major == 4 && minor < 10);
+}
+#else
+bool SystemSavesSseState() { return true; }
+#endif
+
 bool HasFolding() {
   unsigned eax, ebx, ecx, edx;
+  if (!SystemSavesSseState()) return false;
   if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
   return (ecx & bit_PCLMUL) && (edx & bit_SSE2);
 }

@@ -3,6 +3,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "install/restart_and_web_page.h"
+#include "install/version_probes.h"
+#include "registry/product_registration.h"
+#include "registry/settings_migration.h"
 #include "resources/resource_ids.h"
 #include "setup/setup_state.h"
 #include "setup/startup.h"
@@ -13,16 +17,19 @@ namespace {
 void OpenRegistrationPage(HWND page) {
   // Out of the topmost band, so that the browser can come to the front.
   SetWindowPos(GetParent(page), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-  // Here the registration page (IDS_REGISTRATION_ADDRESS) is opened with OpenWebPage; it comes with the restart
-  // and web-page actions.
+  OpenWebPage(LoadText(IDS_REGISTRATION_ADDRESS));
 }
 
+// The closing steps in their order. The page does not look at their results.
 void RunFinishSteps() {
   HideSetupWindows();
-  // Here the closing steps follow in this order: RunCommonControlsUpdate, RegisterProduct,
-  // EnsureDefaultFtpSite, and when SetupState.restartNeeded is 1 the restart question (IDS_RESTART_QUESTION,
-  // caption IDS_RESTART_QUESTION_CAPTION, owner SetupState.mainWindow) with RestartWindows on Yes. They come with the
-  // registration and restart work.
+  RunCommonControlsUpdate();
+  RegisterProduct();
+  EnsureDefaultFtpSite();
+  if (SetupState.restartNeeded == 1 &&
+      MessageBoxA(SetupState.mainWindow, LoadText(IDS_RESTART_QUESTION), LoadText(IDS_RESTART_QUESTION_CAPTION),
+                  MB_YESNO | MB_ICONQUESTION) == IDYES)
+    RestartWindows(SetupState.isNT);
 }
 
 }  // namespace

@@ -8,10 +8,13 @@
 #include <memory>
 #include <new>
 
-#include "resources/resource_ids.h"
 #include "common/bounded_text.h"
+#include "registry/registry_cursor.h"
+#include "registry/uninstall_entry.h"
+#include "resources/resource_ids.h"
 #include "setup/setup_state.h"
 #include "setup/wizard_frame.h"
+#include "shortcuts/progman.h"
 
 namespace {
 
@@ -26,6 +29,8 @@ constexpr size_t JoinedLicenceLength(const char* const* lines, int count) {
   }
   return total;
 }
+
+constexpr char Version3UninstallPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tarnwick3.0";
 
 }  // namespace
 
@@ -174,11 +179,11 @@ void CaptionNextAsAccept(HWND page) {
 }
 
 INT_PTR AcceptLicence(HWND page) {
-  // Here the clean-up of earlier versions runs, on every press: version 3.0's uninstall entry
-  // (DeleteKeyTree) and program group (ProgmanDeleteGroup), and after an accepted upgrade the
-  // retirement of version 2.0 (RetireVersion2). They come with the registry and Program
-  // Manager work.
+  // Version 3.0's traces go on every press; a missing key or group is no error.
+  DeleteKeyTree(HKEY_LOCAL_MACHINE, Version3UninstallPath);
+  ProgmanDeleteGroup("Tarnwick 3.0");
   if (SetupState.previousVersionFound) {
+    RetireVersion2();
     // The upgrade goes into the version 2.0 folder: straight to the copy page. The answer 1
     // names no page, so the sheet does not move on by itself.
     SendMessageA(GetParent(page), PSM_SETCURSEL, CopyPage, 0);

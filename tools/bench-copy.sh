@@ -7,7 +7,7 @@ set -eu
 build=${1:-$(dirname "$0")/../build}
 bench="$build/win/bin/copy_bench.exe"
 setup="$build/win/bin/setup.exe"
-blob="$build/host/payload/payload_blob.bin"
+blob="$build/win/payload/payload_blob.bin"  # the catalogue setup.exe embeds
 if [ ! -x "$build/win/wine-run.sh" ] || [ ! -f "$bench" ]; then
   echo "bench-copy: build the Windows programs first (make win)" >&2
   exit 1

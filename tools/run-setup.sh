@@ -24,7 +24,7 @@ installed="$WINEPREFIX/drive_c/Program Files/KELM/Tarnwick"
 # The prefix stays for a look; its overlay is unmounted at the next make run.
 wine_session_traps wine_session_stop
 
-summary_files() {
+summary() {
   if [ -d "$installed" ]; then
     local files bytes
     files=$(find "$installed" -maxdepth 1 -type f | wc -l)
@@ -36,34 +36,68 @@ summary_files() {
   fi
 }
 
-# The registry of a root as lines "KEY<TAB>VALUE LINE" (and "KEY<TAB>" for the key itself), sorted.
-registry_keys() {  # ROOT FILE
-  local export="$WINEPREFIX/drive_c/tw-export.reg"  # reg takes Windows paths: C:\tw-export.reg
-  wine reg export "$1" 'C:\tw-export.reg' /y >/dev/null 2>&1 || { : > "$2"; return; }
-  iconv -f UTF-16 -t UTF-8 "$export" 2>/dev/null | tr -d '\r' |
-    awk '/^\[/ { key = substr($0, 2, length($0) - 2); print key "\t"; next } key != "" && $0 != "" { print key "\t" $0 }' |
-    LC_ALL=C sort > "$2"
-  rm -f "$export"
-}
-roots="HKEY_LOCAL_MACHINE HKEY_CURRENT_USER HKEY_CLASSES_ROOT"
-registry_before() { for root in $roots; do registry_keys "$root" "$run/keys-before-$root"; done; }
-
-summary_registry() {
-  for root in $roots; do
-    registry_keys "$root" "$run/keys-after-$root"
-    # Keys new or with new or other values than before (Wine's own bookkeeping keys left out).
-    LC_ALL=C comm -13 "$run/keys-before-$root" "$run/keys-after-$root" | cut -f1 | uniq |
-      grep -v -i -E "^$root"'\\(Hardware|System\\CurrentControlSet\\(Control\\(Class|DeviceClasses|Video|ServiceCurrent)|Hardware Profiles|Enum|Services))|\\(Wine|MuiCache|ShellNoRoam)(\\|$)' \
-      > "$run/keys-written-$root" || true
-    printf 'Registry:  %s, %s keys written\n' "$root" "$(wc -l < "$run/keys-written-$root")"
-    sed "s/^$root\\\\/             /" "$run/keys-written-$root" | head -40
-    [ "$(wc -l < "$run/keys-written-$root")" -gt 40 ] && echo "             ..."
+# The three roots as text, one line per key and per value ("[KEY]" and "[KEY]|VALUE LINE"),
+# HKLM and HKCU without their "Software\Classes", which make up HKEY_CLASSES_ROOT, and without
+# the display driver's keys, which Wine rewrites whenever it starts.
+snapshot() {  # snapshot NAME
+  local root
+  for root in HKEY_LOCAL_MACHINE HKEY_CURRENT_USER HKEY_CLASSES_ROOT; do
+    wine reg export "$root" 'C:\snapshot.reg' /y >/dev/null 2>&1
+    iconv -f UTF-16 -t UTF-8 "$WINEPREFIX/drive_c/snapshot.reg" | tr -d '\r' |
+      awk '/^\[/ { key = $0; print key; next } /^("|@)/ { print key "|" $0 }' |
+      grep -v -i -e "^\[HKEY_[A-Z_]*\\\\Software\\\\Classes[]\\\\]" \
+        -e "^\[HKEY_LOCAL_MACHINE\\\\System\\\\CurrentControlSet\\\\Control\\\\\(Class\|Video\)\\\\" | sort > "$run/$1-$root.txt"
   done
-  rm -f "$run"/keys-*
+}
+
+# What Finish registered: keys and values new or changed since the snapshot "before", the
+# registration modules whose class identifier names their installed copy, and the update.
+registered() {
+  snapshot after
+  local root keys values
+  echo "Finish registered (keys and values new or changed):"
+  for root in HKEY_LOCAL_MACHINE HKEY_CURRENT_USER HKEY_CLASSES_ROOT; do
+    keys=$(comm -13 "$run/before-$root.txt" "$run/after-$root.txt" | grep -c -v '|')
+    values=$(comm -13 "$run/before-$root.txt" "$run/after-$root.txt" | grep -c '|')
+    printf '   %-19s %3s keys, %3s values\n' "$root" "$keys" "$values"
+  done
+  local modules="" count=0 module id server
+  for module in "lattice.ocx 60" "modeng1.dll 61" "modeng2.dll 62" "modeng3.dll 63" "modeng4.dll 64"; do
+    set -- $module
+    server=$(wine reg query "HKCR\\CLSID\\{7E1D4A$2-3C2B-11d3-9A41-0040A7C2E51B}\\InprocServer32" /ve 2>/dev/null | tr -d '\r' |
+             sed -n 's/.*REG_SZ *//p')
+    if [ "$server" = "C:\\Program Files\\KELM\\Tarnwick\\$1" ]; then modules="$modules $1"; count=$((count + 1)); fi
+  done
+  printf '   Modules: %s of 5 registered themselves:%s\n' "$count" "$modules"
+  local log="$WINEPREFIX/drive_c/users/$(id -un)/Temp/50comupd.log"
+  if [ -s "$log" ]; then
+    printf '   Update:  50comupd.exe ran with "%s"\n' "$(head -1 "$log" | tr -d '\r')"
+  else
+    echo "   Update:  not run (the common controls are 5.80 or later)"
+  fi
+}
+
+# The keys that the whole installation wrote, per root: keys and keys of values new or changed
+# since the snapshot "start" (taken before setup.exe ran).
+summary_registry() {
+  local root count
+  for root in HKEY_LOCAL_MACHINE HKEY_CURRENT_USER HKEY_CLASSES_ROOT; do
+    LC_ALL=C comm -13 "$run/start-$root.txt" "$run/after-$root.txt" | sed 's/\]|.*/]/' | LC_ALL=C sort -u |
+      sed 's/^\[\(.*\)\]$/\1/' |
+      grep -v -i -E '\\(Hardware|Enum|Services|DeviceClasses|Hardware Profiles|Wine|MuiCache|ShellNoRoam)(\\|$)|\\Explorer\\Advanced$' \
+      > "$run/written-$root.txt" || true
+    count=$(wc -l < "$run/written-$root.txt")
+    printf 'Registry:  %s, %s keys written by the installation\n' "$root" "$count"
+    sed "s/^$root\\\\/             /" "$run/written-$root.txt" | head -40
+    [ "$count" -gt 40 ] && echo "             ..."
+  done
+  return 0
 }
 
 link_of() { drv link "$(winepath -w "$1" 2>/dev/null)" 2>/dev/null | tr -d '\r'; }
 
+# The program group as sent to Program Manager (the desktop's trace) and made by the shell, the
+# "My Tarnwick" links, the internet shortcut files and the uninstall entry.
 summary_shortcuts() {
   local user_folder group
   user_folder=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Microsoft/Windows 2>/dev/null | grep -v /Public/ | head -1)
@@ -83,10 +117,9 @@ summary_shortcuts() {
   else
     echo "Program group: none"
   fi
-  local desktop startmenu
+  local desktop link
   desktop=$(ls -d "$WINEPREFIX"/drive_c/users/*/Desktop 2>/dev/null | grep -v /Public/ | head -1)
-  startmenu="$user_folder/Start Menu"
-  for link in "$desktop/My Tarnwick.lnk" "$startmenu/My Tarnwick.lnk"; do
+  for link in "$desktop/My Tarnwick.lnk" "$user_folder/Start Menu/My Tarnwick.lnk"; do
     if [ -f "$link" ]; then
       printf 'Shortcut:  %s\n           -> %s (comment "%s")\n' "$(winepath -w "$link" 2>/dev/null | tr -d '\r')" \
         "$(link_of "$link" | cut -d'|' -f1)" "$(link_of "$link" | cut -d'|' -f3)"
@@ -101,23 +134,21 @@ summary_shortcuts() {
     "$(wine uninstaller --list 2>/dev/null | tr -d '\r' | grep -i tarnwick || echo none)"
 }
 
-summary() {
-  summary_files
-  summary_registry
-  summary_shortcuts
-}
-
 cd "$bin"
 wine_session_server
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   echo "Running setup.exe on $DISPLAY (prefix $WINEPREFIX)"
   drv() { wine 'S:\uidriver.exe' "$@"; }
-  registry_before
+  snapshot start
+  for root in HKEY_LOCAL_MACHINE HKEY_CURRENT_USER HKEY_CLASSES_ROOT; do cp "$run/start-$root.txt" "$run/before-$root.txt"; done
   wine_session_desktop "$run/desktop.log"
   wine 'S:\setup.exe'
   echo "setup.exe ended with exit code $?"
   summary
+  registered
+  summary_registry
+  summary_shortcuts
   exit 0
 fi
 
@@ -130,7 +161,7 @@ shot() {  # the sheet only, cropped from the screen
   xwd -root -silent | convert xwd:- ${rect:+-crop "$rect" +repage} "png:$run/$1.png" && echo "   screenshot build/run/$1.png"
 }
 
-registry_before
+snapshot start
 wine_session_desktop "$run/desktop.log"
 wine 'S:\setup.exe' &
 app=$!
@@ -172,11 +203,15 @@ rm -rf "$frames"
 page 4 options
 drv click next >/dev/null
 page 5 finish
+snapshot before
 drv click finish >/dev/null
 wait "$app"
 rc=$?
 echo
 echo "setup.exe ended with exit code $rc."
 summary
+registered
+summary_registry
+summary_shortcuts
 awk -v a="$copy_start" -v b="$copy_end" 'BEGIN { printf "Copy run:  %.1f s from Next on the destination page to the options page\n", b - a }'
 echo "Screenshots: $(ls "$run"/*.png | wc -l) pages in build/run/"

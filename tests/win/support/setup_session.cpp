@@ -28,6 +28,13 @@ bool DeleteRegistryValue(HKEY root, const char* path, const char* name) {
   return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
 }
 
+bool RegistryKeyExists(HKEY root, const std::string& path) {
+  HKEY key;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
 std::string ReadRegistryText(HKEY root, const char* path, const char* name) {
   HKEY key;
   if (RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return "";

@@ -23,6 +23,8 @@ bool PutRegistryText(HKEY root, const char* path, const char* name, const char* 
 bool PutRegistryKey(HKEY root, const char* path);
 // Deletes a value; true when it is gone.
 bool DeleteRegistryValue(HKEY root, const char* path, const char* name);
+// True when the key opens for reading.
+bool RegistryKeyExists(HKEY root, const std::string& path);
 // Reads a REG_SZ value ("" when missing).
 std::string ReadRegistryText(HKEY root, const char* path, const char* name);
 

@@ -1,0 +1,54 @@
+// Restarting Windows and opening a web page through a temporary internet shortcut.
+#include "install/restart_and_web_page.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+
+#include "common/win_handles.h"
+#include "setup/setup_state.h"
+
+void RestartWindows(int onNT) {
+  if (onNT) {
+    HANDLE token = nullptr;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+      TOKEN_PRIVILEGES privileges = {};
+      privileges.PrivilegeCount = 1;
+      LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &privileges.Privileges[0].Luid);
+      privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+      AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+      // The token stays open: the system is about to restart.
+    }
+  }
+  ExitWindowsEx(EWX_REBOOT, 0);
+}
+
+void OpenWebPage(const char* address) {
+  SHELLEXECUTEINFOA execute = {};
+  execute.cbSize = sizeof execute;
+  execute.nShow = SW_SHOWNORMAL;
+  execute.hInstApp = SetupState.instance;
+
+  char folder[MaxPathText];
+  DWORD length = GetTempPathA(sizeof folder, folder);
+  if (length == 0 || length >= sizeof folder) return;
+  char shortcut[MaxPathText];
+  int pathLength = std::snprintf(shortcut, sizeof shortcut, "%sKELM.URL", folder);
+  if (pathLength < 0 || pathLength >= MaxPathText) return;
+  DeleteFileA(shortcut);
+
+  // Text mode: each line ends in CR LF.
+  {
+    UniqueStream file(std::fopen(shortcut, "w"));
+    if (!file) return;
+    std::fputs("[InternetShortcut]\n", file.get());
+    std::fprintf(file.get(), "URL=%s\n", address);
+  }
+
+  char windowsFolder[MaxPathText];
+  UINT windowsLength = GetWindowsDirectoryA(windowsFolder, sizeof windowsFolder);
+  execute.lpFile = shortcut;
+  execute.lpDirectory = windowsLength != 0 && windowsLength < sizeof windowsFolder ? windowsFolder : nullptr;
+  ShellExecuteExA(&execute);
+}
