@@ -82,9 +82,9 @@ registered() {
 summary_registry() {
   local root count
   for root in HKEY_LOCAL_MACHINE HKEY_CURRENT_USER HKEY_CLASSES_ROOT; do
-    LC_ALL=C comm -13 "$run/start-$root.txt" "$run/after-$root.txt" | sed 's/\]|.*/]/' | LC_ALL=C sort -u |
-      sed 's/^\[\(.*\)\]$/\1/' |
-      grep -v -i -E '\\(Hardware|Enum|Services|DeviceClasses|Hardware Profiles|Wine|MuiCache|ShellNoRoam)(\\|$)|\\Explorer\\Advanced$' \
+    LC_ALL=C comm -13 "$run/start-$root.txt" "$run/after-$root.txt" | sed 's/\]|.*/]/; s/^\[\(.*\)\]$/\1/' |
+      LC_ALL=C sort -u |
+      grep -v -i -E '\\(Hardware|Enum|Services|DeviceClasses|Hardware Profiles|Wine|MuiCache|ShellNoRoam)(\\|$)|\\Explorer\\Advanced$|\\CurrentControlSet\\Control\\(ServiceCurrent|Update|Video)' \
       > "$run/written-$root.txt" || true
     count=$(wc -l < "$run/written-$root.txt")
     printf 'Registry:  %s, %s keys written by the installation\n' "$root" "$count"
