@@ -22,25 +22,13 @@ namespace {
 
 constexpr char GroupName[] = "Tarnwick Pro 5.0";
 
-// The items in their order: file, caption.
-struct Item {
-  const char* file;
-  const char* caption;
-};
-constexpr Item Items[] = {
-    {"TWick.exe", "Toolbar"},         {"TWWizard.exe", "Bar Builder"},  {"DiskGau.exe", "Disk Gauge"},
-    {"TWSync.exe", "Folder Mirror"},  {"Patchwell.exe", "Patchwell"},    {"TrackLister.exe", "Track Lister"},
-    {"TWExplo.exe", "Tarnwick"},      {"readme.rtf", "Read Me"},         {"tarnwick.hlp", "Tarnwick Help"},
-    {"TWFind.exe", "Locator"},        {"UnInstal.exe", "Uninstall Tarnwick"},
-    {"website.url", "KELM Home Page"}, {"TWDlgHlp.exe", "Dialog Aide"},
-};
 constexpr int UninstallerItem = 10;
 constexpr int WebsiteItem = 11;
 
 std::string ItemCommand(const std::string& folder, int i) {
-  std::string line = "\"" + folder + "\\" + Items[i].file + "\"";
+  std::string line = "\"" + folder + "\\" + ProductGroupItems[i].file + "\"";
   if (i == UninstallerItem) line += " " + folder;
-  return "[AddItem(" + line + "," + Items[i].caption + ")]";
+  return "[AddItem(" + line + "," + ProductGroupItems[i].caption + ")]";
 }
 
 // What reached Program Manager, recorded through the client's observer.
@@ -90,7 +78,7 @@ class ProgramGroup : public ::testing::Test {
   static void UseFolder(const std::string& folder) {
     ASSERT_LT(folder.size(), sizeof SetupState.installFolder);
     std::strcpy(SetupState.installFolder, folder.c_str());
-    for (const Item& item : Items) {
+    for (const GroupItem& item : ProductGroupItems) {
       std::string path = folder + "\\" + item.file;
       if (path.size() >= MAX_PATH) continue;
       ASSERT_TRUE(PutFile(path.c_str(), "product file")) << path;
@@ -136,14 +124,14 @@ TEST_F(ProgramGroup, ItemsAreSentInOrderAndTheShellMakesTheirShortcuts) {
     // The shell's shortcuts: every item but the uninstaller's, each to its file.
     std::vector<std::string> links;
     for (int i : c.items)
-      if (i != UninstallerItem) links.push_back(std::string(Items[i].caption) + ".lnk");
+      if (i != UninstallerItem) links.push_back(std::string(ProductGroupItems[i].caption) + ".lnk");
     std::sort(links.begin(), links.end());
     EXPECT_EQ(GroupItems(GroupName), links);
     for (int i : c.items) {
       if (i == UninstallerItem) continue;
-      std::optional<ShortcutInfo> link = ReadShortcut(GroupFolder(GroupName) + "\\" + Items[i].caption + ".lnk");
-      ASSERT_TRUE(link) << Items[i].caption;
-      EXPECT_EQ(link->target, c.folder + "\\" + Items[i].file);
+      std::optional<ShortcutInfo> link = ReadShortcut(GroupFolder(GroupName) + "\\" + ProductGroupItems[i].caption + ".lnk");
+      ASSERT_TRUE(link) << ProductGroupItems[i].caption;
+      EXPECT_EQ(link->target, c.folder + "\\" + ProductGroupItems[i].file);
       EXPECT_EQ(link->arguments, "");
     }
   }
@@ -178,7 +166,7 @@ TEST_F(ProgramGroup, CancelLetsTheItemInProgressCompleteAndAddsNoFurtherItem) {
     if (c.cancelAtCommand < 0) continue;
     const int last = c.cancelAtCommand - int(preamble);
     EXPECT_EQ(Sent.back(), ItemCommand("C:\\Tarnwick", last)) << "the item in progress completes";
-    std::optional<ShortcutInfo> made = ReadShortcut(GroupFolder(GroupName) + "\\" + Items[last].caption + ".lnk");
+    std::optional<ShortcutInfo> made = ReadShortcut(GroupFolder(GroupName) + "\\" + ProductGroupItems[last].caption + ".lnk");
     EXPECT_TRUE(made) << "its shortcut was made";
   }
 }

@@ -71,24 +71,12 @@ std::vector<std::string> DesktopCommands() {
   return commands;
 }
 
-// The items of the group, in order: file, caption.
-struct Item {
-  const char* file;
-  const char* caption;
-};
-constexpr Item Items[] = {
-    {"TWick.exe", "Toolbar"},          {"TWWizard.exe", "Bar Builder"}, {"DiskGau.exe", "Disk Gauge"},
-    {"TWSync.exe", "Folder Mirror"},   {"Patchwell.exe", "Patchwell"},   {"TrackLister.exe", "Track Lister"},
-    {"TWExplo.exe", "Tarnwick"},       {"readme.rtf", "Read Me"},        {"tarnwick.hlp", "Tarnwick Help"},
-    {"TWFind.exe", "Locator"},         {"UnInstal.exe", "Uninstall Tarnwick"},
-    {"website.url", "KELM Home Page"}, {"TWDlgHlp.exe", "Dialog Aide"},
-};
-bool IsUninstaller(const Item& item) { return std::strcmp(item.file, "UnInstal.exe") == 0; }
+bool IsUninstaller(const GroupItem& item) { return std::strcmp(item.file, "UnInstal.exe") == 0; }
 
 std::vector<std::string> ExpectedGroupCommands() {
   std::vector<std::string> commands = {std::string("[CreateGroup(") + GroupName + ")]",
                                        std::string("[ShowGroup(") + GroupName + ",1)]"};
-  for (const Item& item : Items) {
+  for (const GroupItem& item : ProductGroupItems) {
     std::string line = "\"" + InFolder(item.file) + "\"";
     if (IsUninstaller(item)) line += std::string(" ") + Folder;
     commands.push_back("[AddItem(" + line + "," + item.caption + ")]");
@@ -120,11 +108,11 @@ void InstallLikeAUser(const char* version) {
 void ExpectGroup() {
   EXPECT_EQ(LastGroupCommands(), ExpectedGroupCommands());
   std::vector<std::string> expected;
-  for (const Item& item : Items)
+  for (const GroupItem& item : ProductGroupItems)
     if (!IsUninstaller(item)) expected.push_back(std::string(item.caption) + ".lnk");
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(GroupItems(GroupName), expected);
-  for (const Item& item : Items) {
+  for (const GroupItem& item : ProductGroupItems) {
     if (IsUninstaller(item)) continue;
     std::optional<ShortcutInfo> link = ReadShortcut(GroupFolder(GroupName) + "\\" + item.caption + ".lnk");
     ASSERT_TRUE(link) << item.caption;

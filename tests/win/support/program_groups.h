@@ -18,3 +18,16 @@ struct ShortcutInfo {
   int iconIndex = 0;
 };
 std::optional<ShortcutInfo> ReadShortcut(const std::string& path);
+
+// The product's group items in their order: the installed file and the item's caption.
+struct GroupItem {
+  const char* file;
+  const char* caption;
+};
+inline constexpr GroupItem ProductGroupItems[] = {
+    {"TWick.exe", "Toolbar"},          {"TWWizard.exe", "Bar Builder"}, {"DiskGau.exe", "Disk Gauge"},
+    {"TWSync.exe", "Folder Mirror"},   {"Patchwell.exe", "Patchwell"},   {"TrackLister.exe", "Track Lister"},
+    {"TWExplo.exe", "Tarnwick"},       {"readme.rtf", "Read Me"},        {"tarnwick.hlp", "Tarnwick Help"},
+    {"TWFind.exe", "Locator"},         {"UnInstal.exe", "Uninstall Tarnwick"},
+    {"website.url", "KELM Home Page"}, {"TWDlgHlp.exe", "Dialog Aide"},
+};
