@@ -13,6 +13,7 @@ function(tw_payload_program target file)
   get_filename_component(extension ${file} LAST_EXT)
   set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${base} SUFFIX ${extension}
     RUNTIME_OUTPUT_DIRECTORY ${PAYLOAD_PROGRAMS} ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/payload-programs-lib)
+  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR})
   target_compile_options(${target} PRIVATE -fno-exceptions -Os)
   target_link_options(${target} PRIVATE -static -s)
   set(PAYLOAD_PROGRAM_TARGETS ${PAYLOAD_PROGRAM_TARGETS} ${target} PARENT_SCOPE)
@@ -40,6 +41,45 @@ endforeach()
 
 add_executable(payload_50comupd WIN32 payload/programs/common_controls_update.cpp)
 tw_payload_program(payload_50comupd 50comupd.exe)
+
+# The product's main programs: the same window, each with its own part of the product.
+foreach(row "TWExplo.exe|Tarnwick Explorer" "TWick.exe|Tarnwick Toolbar")
+  string(REPLACE "|" ";" fields "${row}")
+  list(GET fields 0 file)
+  list(GET fields 1 part)
+  string(REPLACE "." "_" target "payload_${file}")
+  add_executable(${target} WIN32 payload/programs/product_window.cpp)
+  target_compile_definitions(${target} PRIVATE "PRODUCT_PROGRAM=\"${part}\"")
+  tw_payload_program(${target} ${file})
+endforeach()
+
+# The uninstaller, with the names of the installed files taken from the manifest.
+set(INSTALLED_FILES_SOURCE ${CMAKE_BINARY_DIR}/generated/installed_files.cpp)
+add_custom_command(
+  OUTPUT ${INSTALLED_FILES_SOURCE}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/generated
+  COMMAND ${HOST_BUILD_DIR}/bin/catalogue-names ${MANIFEST} ${INSTALLED_FILES_SOURCE}
+  DEPENDS ${HOST_BUILD_DIR}/bin/catalogue-names ${MANIFEST}
+  COMMENT "Listing the installed files for the uninstaller"
+  VERBATIM)
+# It must fit in its 62464 bytes: the program's operations it shares are compiled here with the
+# system C library's formatted output (MinGW's __ms_vsnprintf: msvcrt underneath, C99 results)
+# instead of MinGW's own 20 KB of it, and unused code and data are dropped at link time.
+# "stdio.h" is read first, with __USE_MINGW_ANSI_STDIO=0, before the C++ library's
+# configuration would switch MinGW's own on.
+file(GLOB UNINSTALLER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/payload/programs/uninstaller/*.cpp)
+set(UNINSTALLER_SHARED_SOURCES
+  registry/registry_cursor.cpp registry/key_trees.cpp registry/archive_associations.cpp
+  registry/product_registration.cpp shortcuts/shell_links.cpp shortcuts/progman.cpp
+  install/replace_at_restart.cpp setup/setup_state.cpp)
+list(TRANSFORM UNINSTALLER_SHARED_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
+add_executable(payload_uninstal WIN32 ${UNINSTALLER_SOURCES} ${UNINSTALLER_SHARED_SOURCES} ${INSTALLED_FILES_SOURCE})
+target_compile_definitions(payload_uninstal PRIVATE __USE_MINGW_ANSI_STDIO=0 WIN32_LEAN_AND_MEAN NOMINMAX
+  _WIN32_IE=0x0500 WINVER=0x0500 _WIN32_WINNT=0x0500)
+target_compile_options(payload_uninstal PRIVATE -include stdio.h -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables)
+target_link_options(payload_uninstal PRIVATE -Wl,--gc-sections)
+target_link_libraries(payload_uninstal PRIVATE comctl32 shell32 ole32 uuid advapi32 user32)
+tw_payload_program(payload_uninstal UnInstal.exe)
 
 set(PAYLOAD_PROGRAM_FILES)
 foreach(target ${PAYLOAD_PROGRAM_TARGETS})

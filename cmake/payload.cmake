@@ -12,6 +12,8 @@ file(GLOB PRODUCT_GENERATOR_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/
 add_executable(make-product tools/make_product.cpp tools/manifest.cpp ${PRODUCT_GENERATOR_SOURCES})
 target_include_directories(make-product PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(make-product PRIVATE -O2)
+add_executable(catalogue-names tools/catalogue_names.cpp tools/manifest.cpp)
+target_include_directories(catalogue-names PRIVATE ${CMAKE_SOURCE_DIR})
 add_executable(pack-catalogue tools/pack_catalogue.cpp tools/manifest.cpp tools/zip_writer.cpp)
 target_include_directories(pack-catalogue PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(pack-catalogue ZLIB::ZLIB)

@@ -13,6 +13,9 @@ namespace {
 
 static_assert((MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT) == 5);
 
+// The 9x start-up deletes the file of a "[Rename]" line whose target is this device.
+constexpr char DeletedTarget[] = "NUL";
+
 constexpr char RenameHeader[] = "[Rename]";
 constexpr size_t RenameHeaderLength = sizeof RenameHeader - 1;  // 8: the rest of the line is ignored
 constexpr int LineSize = 300;  // a longer line is read and copied in pieces of 299 characters
@@ -33,11 +36,26 @@ bool ShortPath(const char* path, char* shortPath) {
   return length > 0 && length < MaxPathText;
 }
 
+// The entry line "TARGET=REPLACEMENT". Written piece by piece: the lines need no formatting,
+// and the uninstaller, which shares this code, carries no formatted-output machinery.
+void PutEntry(FILE* out, const char* target, const char* replacement) {
+  fputs(target, out);
+  fputc('=', out);
+  fputs(replacement, out);
+  fputc('\n', out);
+}
+
+void PutHeader(FILE* out) {
+  fputs(RenameHeader, out);
+  fputc('\n', out);
+}
+
 // A new "WININIT.INI" of the header and the entry. One that could not be written whole goes.
 void CreateWininit(const char* wininit, const char* shortTarget, const char* shortReplacement) {
   UniqueStream out(fopen(wininit, "w"));
   if (!out) return;
-  fprintf(out.get(), "%s\n%s=%s\n", RenameHeader, shortTarget, shortReplacement);
+  PutHeader(out.get());
+  PutEntry(out.get(), shortTarget, shortReplacement);
   if (!CloseWrittenStream(out)) DeleteFileA(wininit);
 }
 
@@ -50,21 +68,28 @@ bool CopyWithEntry(FILE* in, FILE* out, const char* shortTarget, const char* sho
   char line[LineSize];
   bool atLineStart = true;
   while (fgets(line, sizeof line, in) != nullptr) {
-    fprintf(out, "%s", line);
+    fputs(line, out);
     if (state == Searching && atLineStart && _strnicmp(line, RenameHeader, RenameHeaderLength) == 0)
       state = InHeaderLine;
     size_t length = strlen(line);
     atLineStart = length > 0 && line[length - 1] == '\n';
     if (state == InHeaderLine && atLineStart) {
-      fprintf(out, "%s=%s\n", shortTarget, shortReplacement);
+      PutEntry(out, shortTarget, shortReplacement);
       state = Written;
     }
   }
   if (ferror(in)) return false;
   // A header that is the last line and has no line end gets one before the entry.
-  if (state == InHeaderLine) fprintf(out, "\n%s=%s\n", shortTarget, shortReplacement);
+  if (state == InHeaderLine) {
+    fputc('\n', out);
+    PutEntry(out, shortTarget, shortReplacement);
+  }
   // The line end closes a last line without one, or leaves an empty line after one that has it.
-  if (state == Searching) fprintf(out, "\n%s\n%s=%s\n", RenameHeader, shortTarget, shortReplacement);
+  if (state == Searching) {
+    fputc('\n', out);
+    PutHeader(out);
+    PutEntry(out, shortTarget, shortReplacement);
+  }
   return true;
 }
 
@@ -110,4 +135,14 @@ void ReplaceAtRestart(const char* target, const char* replacement) {
   char shortReplacement[MaxPathText];
   if (!ShortPath(target, shortTarget) || !ShortPath(replacement, shortReplacement)) return;
   AddRenameEntry(shortTarget, shortReplacement);
+}
+
+void DeleteAtRestart(const char* path) {
+  if (SetupState.isNT) {
+    MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    return;
+  }
+  char shortPath[MaxPathText];
+  if (!ShortPath(path, shortPath)) return;
+  AddRenameEntry(DeletedTarget, shortPath);
 }

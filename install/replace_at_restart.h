@@ -13,3 +13,9 @@ void ReplaceAtRestart(const char* target, const char* replacement);
 // The NT family's delayed move: MoveFileExA(replacement, target, MOVEFILE_REPLACE_EXISTING |
 // MOVEFILE_DELAY_UNTIL_REBOOT) with the long paths. The result is ignored.
 void MoveAtRestartNt(const char* target, const char* replacement);
+
+// Asks the system to delete path (an existing file, or an empty folder on the NT family) at the
+// next restart: the NT family's delayed move with no target; otherwise the line "NUL=PATH"
+// (the 8.3 path) at the top of the first "[Rename]" section of "WININIT.INI", written the way
+// ReplaceAtRestart writes its lines. Silent like ReplaceAtRestart.
+void DeleteAtRestart(const char* path);

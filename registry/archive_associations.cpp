@@ -20,14 +20,6 @@ const ArchiveType ArchiveTypes[16] = {
 
 namespace {
 
-// The class identifiers, upper case with braces.
-constexpr char ExtensionClassId[] = "{5C3A9E41-2B7D-11d3-8F14-0040A7C2E51B}";  // menu and drag-drop handler
-constexpr char ArchiveClassId[] = "{5C3A9E42-2B7D-11d3-8F14-0040A7C2E51B}";    // the archive document class
-constexpr char LocatorClassId[] = "{5C3A9E43-2B7D-11d3-8F14-0040A7C2E51B}";    // the find extension
-
-constexpr char ArchiveProgId[] = "Tarnwick.Archive";
-constexpr char FindExtensionsStatic[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FindExtensions\\Static";
-
 // A value built from the install folder (at most 259 characters) and a format of a few dozen
 // more always fits; a text that would not fit is not written at all, never written cut short.
 constexpr int BuiltTextSize = 400;
@@ -39,7 +31,7 @@ struct BuiltText {
 
 BuiltText Build(const char* format, const char* argument) {
   BuiltText built;
-  int length = std::snprintf(built.text, sizeof built.text, format, argument);
+  int length = snprintf(built.text, sizeof built.text, format, argument);
   built.fits = length >= 0 && length < BuiltTextSize;
   return built;
 }

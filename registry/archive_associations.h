@@ -3,6 +3,14 @@
 // identifiers, the search tool's verb on folders and drives, and the find extension.
 #pragma once
 
+// The class identifiers, upper case with braces.
+inline constexpr char ExtensionClassId[] = "{5C3A9E41-2B7D-11d3-8F14-0040A7C2E51B}";  // menu and drag-drop handler
+inline constexpr char ArchiveClassId[] = "{5C3A9E42-2B7D-11d3-8F14-0040A7C2E51B}";    // the archive document class
+inline constexpr char LocatorClassId[] = "{5C3A9E43-2B7D-11d3-8F14-0040A7C2E51B}";    // the find extension
+
+inline constexpr char ArchiveProgId[] = "Tarnwick.Archive";
+inline constexpr char FindExtensionsStatic[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FindExtensions\\Static";
+
 // One archive extension and the content type it gets.
 struct ArchiveType {
   const char* extension;    // ".zip"

@@ -6,9 +6,6 @@ namespace {
 
 constexpr char NtCurrentVersion[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
 constexpr char OptionsName[] = "Image File Execution Options";
-constexpr char OptionsPath[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
-// The system reads a program's options from the subkey named by its file name, in lower case.
-constexpr const char* ProgramNames[] = {"twexplo.exe", "twick.exe"};
 
 }  // namespace
 
@@ -16,9 +13,9 @@ void SetHeapLookasideOption() {
   if (!RegistryCursor.OpenForRead(HKEY_LOCAL_MACHINE, NtCurrentVersion, OptionsName))
     RegistryCursor.CreateKey(HKEY_LOCAL_MACHINE, NtCurrentVersion, OptionsName);
   RegistryCursor.Close();
-  for (const char* program : ProgramNames) {
-    RegistryCursor.CreateKey(HKEY_LOCAL_MACHINE, OptionsPath, program);
-    RegistryCursor.SetString("DisableHeapLookAside", "1");  // a text, not a number
+  for (const char* program : HeapOptionPrograms) {
+    RegistryCursor.CreateKey(HKEY_LOCAL_MACHINE, ExecutionOptionsPath, program);
+    RegistryCursor.SetString(HeapOptionName, "1");  // a text, not a number
     RegistryCursor.Close();
   }
 }

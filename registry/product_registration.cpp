@@ -58,7 +58,7 @@ void WriteProductKeys(const char* folder) {
     RegistryCursor.CreateKey(row.root, row.parent, row.name);
     if (row.data == nullptr) continue;
     char text[400];
-    int length = std::snprintf(text, sizeof text, row.data, folder);
+    int length = snprintf(text, sizeof text, row.data, folder);
     if (length >= 0 && length < static_cast<int>(sizeof text)) RegistryCursor.SetString(row.valueName, text);
   }
 }
@@ -69,7 +69,7 @@ void WriteProductKeys(const char* folder) {
 void RegisterModule(const char* folder, const RegistrationModule& module) {
   UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS);
   char path[MaxPathText];
-  int length = std::snprintf(path, sizeof path, "%s\\%s", folder, module.fileName);
+  int length = snprintf(path, sizeof path, "%s\\%s", folder, module.fileName);
   if (!(module.skippedOnNT4 && SetupState.isNT4) && length >= 0 && length < MaxPathText) {
     UniqueModule library(LoadLibraryA(path));
     if (library && library.get() != INVALID_HANDLE_VALUE) {

@@ -2,6 +2,13 @@
 // archive associations and the self-registration of the product's modules.
 #pragma once
 
+// Where the product's keys stand (RegisterProduct writes them one level at a time).
+inline constexpr char ProductInstallKey[] = "SOFTWARE\\KELM\\Tarnwick\\CurrentVersion";  // "InstallDir", HKLM
+inline constexpr char UpdateToolProductsKey[] = "Software\\KELM\\Patchwell\\Products";   // "Tarnwick", HKLM
+inline constexpr char ConfigurationClassKey[] = "CLSID\\{d41c7a90-5b2e-11ce-8f3a-00a0c9d4e261}";
+inline constexpr char ConfigurationProgId[] = "Tarnwick";
+inline constexpr char ConfigurationExtension[] = ".TWC";
+
 // One module whose "DllRegisterServer" is called, and whether NT 4.0 passes it over.
 struct RegistrationModule {
   const char* fileName;  // in the install folder

@@ -3,6 +3,9 @@
 #pragma once
 #include <windows.h>
 
+// The product's entry in the list of installed programs, under HKEY_LOCAL_MACHINE.
+inline constexpr char UninstallEntryPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tarnwick5.0";
+
 // Removes the folder verbs "Duro Rezorov 98", "Tarnwick" and "Navigate+" from
 // HKEY_CLASSES_ROOT\Folder\shell (with a default verb that names one of them, in any letter
 // case, reset to the empty string; another program's verbs and default stay), then writes

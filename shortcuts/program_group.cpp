@@ -64,7 +64,7 @@ void RemoveOlderGroups() {
   char name[MaxPathText];
   CopyText(name, LoadText(IDS_GROUP_NAME));  // string-table texts have at most 199 characters
   ProgmanDeleteGroup(name);
-  std::snprintf(name, sizeof name, "%s BETA", LoadText(IDS_GROUP_NAME));
+  snprintf(name, sizeof name, "%s BETA", LoadText(IDS_GROUP_NAME));
   ProgmanDeleteGroup(name);
   ProgmanDeleteGroup(LoadText(IDS_VERSION5_GROUP_NAME));
 }

@@ -7,21 +7,9 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
+#include "common/command_line.h"
 
-// The command line after the program's own name (quoted or not).
-const char* Arguments(const char* commandLine) {
-  const char* p = commandLine;
-  if (*p == '"') {
-    ++p;
-    while (*p != '\0' && *p != '"') ++p;
-    if (*p == '"') ++p;
-  } else {
-    while (*p != '\0' && *p != ' ' && *p != '\t') ++p;
-  }
-  while (*p == ' ' || *p == '\t') ++p;
-  return p;
-}
+namespace {
 
 void RecordRun(const char* arguments) {
   char folder[MAX_PATH];
@@ -44,7 +32,7 @@ bool IsQuiet(const char* arguments) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  const char* arguments = Arguments(GetCommandLineA());
+  const char* arguments = CommandLineArguments(GetCommandLineA());
   RecordRun(arguments);
   if (!IsQuiet(arguments))
     MessageBoxA(nullptr, "This is the Tarnwick setup program's stand-in for the common-controls update package. "

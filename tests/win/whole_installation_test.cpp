@@ -22,6 +22,7 @@
 #include "support/copy_page_stand_in.h"
 #include "support/copy_run.h"
 #include "support/finish_support.h"
+#include "support/installation.h"
 #include "support/process_threads.h"
 #include "support/program_groups.h"
 #include "support/setup_session.h"
@@ -29,7 +30,7 @@
 
 namespace {
 
-constexpr char Folder[] = "C:\\Program Files\\KELM\\Tarnwick";  // the default install folder
+constexpr const char* Folder = DefaultInstallFolder;
 constexpr char GroupName[] = "Tarnwick Pro 5.0";
 constexpr char HeapOptionKey[] =
     "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\twexplo.exe";
@@ -90,19 +91,6 @@ std::vector<std::string> LastGroupCommands() {
   auto created = std::find(all.rbegin(), all.rend(), std::string("[CreateGroup(") + GroupName + ")]");
   if (created == all.rend()) return {};
   return std::vector<std::string>(created.base() - 1, all.end());
-}
-
-// Starts setup.exe as Wine's version (null: the default one), accepts every page as it comes
-// and presses Finish; the program must end with exit code 1.
-void InstallLikeAUser(const char* version) {
-  ASSERT_TRUE(SetWineVersion("setup.exe", version));
-  START_WIZARD(program, sheet);
-  ASSERT_TRUE(WalkToPage(sheet, OptionsPage)) << "the run did not complete";
-  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, FinishPage));
-  ASSERT_TRUE(ClickControl(sheet, SheetFinish));
-  DWORD exitCode = 0;
-  ASSERT_TRUE(WaitForExit(program, 120000, &exitCode)) << "Finish did not end the program";
-  EXPECT_EQ(exitCode, 1u);
 }
 
 void ExpectGroup() {

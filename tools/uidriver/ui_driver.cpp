@@ -105,10 +105,15 @@ bool LaunchProgram(const char* path, const char* currentDirectory, LaunchedProgr
   char commandLine[MAX_PATH + 3];
   int length = snprintf(commandLine, sizeof commandLine, "\"%s\"", path);
   if (length < 0 || size_t(length) >= sizeof commandLine) return false;
+  return LaunchCommandLine(commandLine, currentDirectory, program);
+}
+
+bool LaunchCommandLine(const char* commandLine, const char* currentDirectory, LaunchedProgram& program) {
+  std::string line = commandLine;  // CreateProcessA may write into it
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(path, commandLine, nullptr, nullptr, FALSE, 0, nullptr, currentDirectory, &startup, &info))
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, currentDirectory, &startup, &info))
     return false;
   CloseHandle(info.hThread);
   program.process = info.hProcess;

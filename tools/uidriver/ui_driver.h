@@ -34,6 +34,8 @@ struct LaunchedProgram {
 // Starts path (no arguments) with the given current directory (null: the caller's). True when
 // the process was created.
 bool LaunchProgram(const char* path, const char* currentDirectory, LaunchedProgram& program);
+// Starts the command line (program and arguments, as CreateProcessA reads it) the same way.
+bool LaunchCommandLine(const char* commandLine, const char* currentDirectory, LaunchedProgram& program);
 // Waits up to timeoutMs for the program to end. True with its exit code when it ended.
 bool WaitForExit(const LaunchedProgram& program, DWORD timeoutMs, DWORD* exitCode);
 // True while the program runs.

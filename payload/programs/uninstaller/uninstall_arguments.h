@@ -1,0 +1,27 @@
+// The uninstaller's command line and the folder the uninstall entry names: plain text, no
+// system calls.
+#pragma once
+#include <cstddef>
+
+constexpr size_t FolderTextSize = 260;  // a folder of at most 259 characters
+
+struct UninstallArguments {
+  // The install folder as given: blanks and one pair of double quotes around it dropped, and a
+  // trailing backslash dropped unless it follows a drive ("C:\").
+  char folder[FolderTextSize];
+  // The process to wait for before removing anything: the uninstaller that started this copy of
+  // itself hands down its own process handle as "/WAIT:N" (decimal). 0 when there is none.
+  unsigned long waitHandle;
+};
+
+// Reads "[/WAIT:N] FOLDER" (the arguments after the program's name). False when the folder is
+// missing, empty or longer than 259 characters, or the number is malformed; *out is then
+// undefined.
+bool ParseUninstallArguments(const char* arguments, UninstallArguments* out);
+
+// True when the uninstall command of the entry ("\"F\uninstal.exe\" F" as setup writes it)
+// names folder as its argument. Letter case and a trailing backslash do not count.
+bool UninstallCommandNamesFolder(const char* command, const char* folder);
+
+// Compares two folder paths without regard to ASCII letter case and one trailing backslash.
+bool SameFolder(const char* a, const char* b);

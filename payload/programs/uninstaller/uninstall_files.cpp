@@ -1,0 +1,110 @@
+// The product's files and links removed, files in use at the next restart.
+#include "payload/programs/uninstaller/uninstall_files.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "common/win_handles.h"
+#include "install/replace_at_restart.h"
+#include "payload/programs/uninstaller/installed_files.h"
+#include "setup/setup_state.h"
+#include "shortcuts/shell_links.h"
+
+namespace {
+
+// The files setup writes beside the catalogue's.
+constexpr const char* ShortcutFiles[] = {"website.url", "register.url"};
+constexpr char ProductLinkName[] = "My Tarnwick";
+constexpr char ExplorerFile[] = "TWExplo.exe";
+
+bool JoinPath(char* path, const char* folder, const char* name, const char* suffix = "") {
+  int length = snprintf(path, MaxPathText, "%s\\%s%s", folder, name, suffix);
+  return length > 0 && length < MaxPathText;
+}
+
+bool IsMissing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+// Deletes one file of the product; one in use is scheduled for the next restart.
+void RemoveFile(const char* path, FileRemoval* removal) {
+  DWORD attributes = GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+  if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+  if (DeleteFileA(path)) {
+    ++removal->removed;
+    return;
+  }
+  if (IsMissing(GetLastError())) return;
+  DeleteAtRestart(path);
+  ++removal->scheduled;
+}
+
+void RemoveNamedFile(const char* folder, const char* name, FileRemoval* removal) {
+  char path[MaxPathText];
+  if (JoinPath(path, folder, name)) RemoveFile(path, removal);
+  if (JoinPath(path, folder, name, ".new")) RemoveFile(path, removal);
+}
+
+// True for a name that RemoveInstalledFiles deletes: a product file or a ".new" file beside one.
+bool IsProductFileName(const char* name) {
+  char base[MaxPathText];
+  if (snprintf(base, sizeof base, "%s", name) >= static_cast<int>(sizeof base)) return false;
+  size_t length = std::strlen(base);
+  if (length > 4 && _stricmp(base + length - 4, ".new") == 0) base[length - 4] = '\0';
+  for (int i = 0; i < InstalledFileCount; ++i)
+    if (_stricmp(base, InstalledFileNames[i]) == 0) return true;
+  for (const char* shortcutFile : ShortcutFiles)
+    if (_stricmp(base, shortcutFile) == 0) return true;
+  return false;
+}
+
+}  // namespace
+
+void RemoveInstalledFiles(const char* folder, FileRemoval* removal, RemovalProgress progress) {
+  const int total = InstalledFileCount + static_cast<int>(std::size(ShortcutFiles));
+  int done = 0;
+  for (int i = 0; i < InstalledFileCount; ++i) {
+    RemoveNamedFile(folder, InstalledFileNames[i], removal);
+    if (progress != nullptr) progress(++done, total);
+  }
+  for (const char* name : ShortcutFiles) {
+    RemoveNamedFile(folder, name, removal);
+    if (progress != nullptr) progress(++done, total);
+  }
+}
+
+void RemoveInstallFolder(const char* folder, FileRemoval* removal) {
+  if (RemoveDirectoryA(folder)) {
+    removal->folderRemoved = true;
+    return;
+  }
+  // What is left: only product files that wait for the restart, or something of the user's?
+  char pattern[MaxPathText];
+  if (!JoinPath(pattern, folder, "*")) return;
+  WIN32_FIND_DATAA found;
+  UniqueFind search(FindFirstFileA(pattern, &found));
+  if (!search) return;
+  do {
+    if (std::strcmp(found.cFileName, ".") != 0 && std::strcmp(found.cFileName, "..") != 0 &&
+        !IsProductFileName(found.cFileName))
+      removal->folderKept = true;
+  } while (FindNextFileA(search.get(), &found));
+  if (!removal->folderKept && removal->scheduled > 0 && SetupState.isNT) {
+    DeleteAtRestart(folder);  // requested after its files, so it is empty by then
+    removal->folderScheduled = true;
+  }
+}
+
+void RemoveProductLinks(const char* folder) {
+  char explorer[MaxPathText];
+  if (!JoinPath(explorer, folder, ExplorerFile)) return;
+  for (int csidl : {CSIDL_DESKTOPDIRECTORY, CSIDL_STARTMENU}) {
+    char place[MaxPathText];
+    char link[MaxPathText];
+    char target[MaxPathText];
+    if (!GetShellFolderPath(csidl, place) || !JoinPath(link, place, ProductLinkName, ".lnk")) continue;
+    if (ResolveShellLink(link, target) && _stricmp(target, explorer) == 0) DeleteFileA(link);
+  }
+}

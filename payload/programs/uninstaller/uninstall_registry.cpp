@@ -1,0 +1,182 @@
+// The product's registry entries removed: one table of what setup wrote, each row with the rule
+// that keeps what is not the product's.
+#include "payload/programs/uninstaller/uninstall_registry.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "common/win_handles.h"
+#include "payload/programs/uninstaller/uninstall_arguments.h"
+#include "registry/archive_associations.h"
+#include "registry/heap_option.h"
+#include "registry/product_registration.h"
+#include "registry/registry_cursor.h"
+#include "registry/uninstall_entry.h"
+#include "setup/setup_state.h"
+
+namespace {
+
+enum class Rule {
+  Tree,              // the key and everything below it
+  TreeIfDefaultIs,   // the same, while the key's default value equals text (letter case ignored)
+  ValueIfFolder,     // value text, while it names the install folder
+  Value,             // value text
+};
+
+struct Removal {
+  HKEY root;
+  const char* path;
+  Rule rule;
+  const char* text;   // the default value to match, or the value's name
+  // How many keys go when left empty: for the value rules from path upwards, for the tree rules
+  // from its parent upwards (the "shell" and "shellex" keys that a system without them got).
+  int emptyLevels;
+};
+
+const Removal ProductRemovals[] = {
+    {HKEY_CLASSES_ROOT, ConfigurationClassKey, Rule::Tree, nullptr, 0},
+    {HKEY_CLASSES_ROOT, ArchiveProgId, Rule::Tree, nullptr, 0},
+    {HKEY_CLASSES_ROOT, ConfigurationProgId, Rule::Tree, nullptr, 0},
+    {HKEY_CLASSES_ROOT, ConfigurationExtension, Rule::TreeIfDefaultIs, ConfigurationProgId, 0},
+    {HKEY_CLASSES_ROOT, "Directory\\shell\\Locator...", Rule::Tree, nullptr, 1},
+    {HKEY_CLASSES_ROOT, "Drive\\shell\\Locator...", Rule::Tree, nullptr, 1},
+    {HKEY_CLASSES_ROOT, "*\\shellex\\ContextMenuHandlers\\Tarnwick Menu", Rule::Tree, nullptr, 0},
+    {HKEY_CLASSES_ROOT, "Directory\\shellex\\ContextMenuHandlers\\Tarnwick Menu", Rule::Tree, nullptr, 2},
+    {HKEY_CLASSES_ROOT, "Directory\\shellex\\DragDropHandlers\\Tarnwick Menu", Rule::Tree, nullptr, 2},
+    {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FindExtensions\\Static\\Tarnwick Locator",
+     Rule::Tree, nullptr, 2},
+    // "SOFTWARE\KELM\Tarnwick\CurrentVersion" up to "SOFTWARE\KELM".
+    {HKEY_LOCAL_MACHINE, ProductInstallKey, Rule::ValueIfFolder, "InstallDir", 3},
+    // "Software\KELM\Patchwell\Products" up to "Software\KELM": other products share the tool.
+    {HKEY_LOCAL_MACHINE, UpdateToolProductsKey, Rule::ValueIfFolder, "Tarnwick", 3},
+};
+// The shell extension's class identifiers, each a key "CLSID\ID".
+constexpr const char* ShellExtensionClassIds[] = {ExtensionClassId, ArchiveClassId, LocatorClassId};
+
+bool DefaultValueIs(HKEY root, const char* path, const char* text) {
+  UniqueKey key;
+  if (RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return false;
+  char value[MaxPathText] = "";
+  DWORD size = sizeof value - 1;
+  DWORD type = 0;
+  if (RegQueryValueExA(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) != ERROR_SUCCESS ||
+      type != REG_SZ)
+    return false;
+  value[size < sizeof value ? size : sizeof value - 1] = '\0';
+  return _stricmp(value, text) == 0;
+}
+
+bool ValueNamesFolder(HKEY key, const char* name, const char* folder) {
+  char value[MaxPathText] = "";
+  DWORD size = sizeof value - 1;
+  DWORD type = 0;
+  if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) != ERROR_SUCCESS ||
+      type != REG_SZ)
+    return false;
+  value[size < sizeof value ? size : sizeof value - 1] = '\0';
+  return SameFolder(value, folder);
+}
+
+// Deletes root\path while it has neither values nor subkeys, then its parent the same way, for
+// at most levels keys.
+void DeleteEmptyKeys(HKEY root, const char* path, int levels) {
+  char current[MaxPathText];
+  if (snprintf(current, sizeof current, "%s", path) >= static_cast<int>(sizeof current)) return;
+  for (int level = 0; level < levels; ++level) {
+    DWORD subkeys = 1;
+    DWORD values = 1;
+    {
+      UniqueKey key;
+      if (RegOpenKeyExA(root, current, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return;
+      if (RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                           nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        return;
+    }
+    if (subkeys != 0 || values != 0 || RegDeleteKeyA(root, current) != ERROR_SUCCESS) return;
+    char* separator = std::strrchr(current, '\\');
+    if (separator == nullptr) return;
+    *separator = '\0';
+  }
+}
+
+void RemoveValue(const Removal& row, const char* folder) {
+  {
+    UniqueKey key;
+    if (RegOpenKeyExA(row.root, row.path, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key.put()) != ERROR_SUCCESS) return;
+    if (row.rule == Rule::ValueIfFolder && !ValueNamesFolder(key.get(), row.text, folder)) return;
+    RegDeleteValueA(key.get(), row.text);
+  }
+  DeleteEmptyKeys(row.root, row.path, row.emptyLevels);
+}
+
+void Remove(const Removal& row, const char* folder) {
+  switch (row.rule) {
+    case Rule::Tree: {
+      DeleteKeyTree(row.root, row.path);
+      char parent[MaxPathText];
+      snprintf(parent, sizeof parent, "%s", row.path);
+      char* separator = std::strrchr(parent, '\\');
+      if (separator != nullptr && row.emptyLevels > 0) {
+        *separator = '\0';
+        DeleteEmptyKeys(row.root, parent, row.emptyLevels);
+      }
+      break;
+    }
+    case Rule::TreeIfDefaultIs:
+      if (DefaultValueIs(row.root, row.path, row.text)) DeleteKeyTree(row.root, row.path);
+      break;
+    case Rule::ValueIfFolder:
+    case Rule::Value:
+      RemoveValue(row, folder);
+      break;
+  }
+}
+
+}  // namespace
+
+void UnregisterModules(const char* folder) {
+  for (const RegistrationModule& module : RegistrationModules) {
+    char path[MaxPathText];
+    int length = snprintf(path, sizeof path, "%s\\%s", folder, module.fileName);
+    if (length < 0 || length >= MaxPathText) continue;
+    UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+    UniqueModule library(LoadLibraryA(path));
+    if (library) {
+      using UnregisterServerProc = HRESULT(WINAPI*)();
+      auto unregisterServer =
+          reinterpret_cast<UnregisterServerProc>(GetProcAddress(library.get(), "DllUnregisterServer"));
+      if (unregisterServer != nullptr) unregisterServer();
+    }
+    library.reset();
+    SetErrorMode(previousMode);
+  }
+}
+
+void RemoveProductRegistration(const char* folder) {
+  for (const char* classId : ShellExtensionClassIds) {
+    char path[64];
+    snprintf(path, sizeof path, "CLSID\\%s", classId);
+    Remove({HKEY_CLASSES_ROOT, path, Rule::Tree, nullptr, 0}, folder);
+  }
+  for (const Removal& row : ProductRemovals) Remove(row, folder);
+  for (const ArchiveType& type : ArchiveTypes)
+    Remove({HKEY_CLASSES_ROOT, type.extension, Rule::TreeIfDefaultIs, ArchiveProgId, 0}, folder);
+  for (const char* program : HeapOptionPrograms) {
+    char path[MaxPathText];
+    snprintf(path, sizeof path, "%s\\%s", ExecutionOptionsPath, program);
+    Remove({HKEY_LOCAL_MACHINE, path, Rule::Value, HeapOptionName, 1}, folder);
+  }
+  SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH, nullptr, nullptr);
+}
+
+void RemoveUninstallEntry() { DeleteKeyTree(HKEY_LOCAL_MACHINE, UninstallEntryPath); }
+
+bool ReadUninstallCommand(char* command) {
+  bool read = RegistryCursor.OpenForRead(HKEY_LOCAL_MACHINE, nullptr, UninstallEntryPath) &&
+              RegistryCursor.QueryString("UninstallString", command);
+  RegistryCursor.Close();
+  return read;
+}
