@@ -25,6 +25,8 @@ constexpr const char* Folder = DefaultInstallFolder;
 constexpr char Caption[] = "Uninstall Tarnwick Pro 5.0";
 constexpr char GroupName[] = "Tarnwick Pro 5.0";
 constexpr char Version3Toolbar[] = "Software\\Brask\\Tarnwick\\Version3.0\\Toolbar";
+constexpr char TwickExecutionOptions[] =
+    "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\twick.exe";
 constexpr int InstalledFileCount = 320;  // the catalogue's 318 files and the two ".url" files
 constexpr DWORD BoxWaitMs = 60000;
 
@@ -165,6 +167,9 @@ TEST_P(Uninstaller, RemovesWhatSetupMadeAndKeepsWhatIsTheUsers) {
   ASSERT_TRUE(SetPrefixVersion(c.version));
   ASSERT_TRUE(MakeWindowsShellKeys());
   ASSERT_TRUE(PutRegistryText(HKEY_CURRENT_USER, Version3Toolbar, "Rows", "2"));
+  // Keys the product shares with others: they keep what is not the product's.
+  ASSERT_TRUE(PutRegistryText(HKEY_LOCAL_MACHINE, TwickExecutionOptions, "GlobalFlag", "0x02000000"));
+  ASSERT_TRUE(PutRegistryText(HKEY_LOCAL_MACHINE, "Software\\KELM\\Patchwell\\Products", "Other", "C:\\Other"));
   const std::string before = RegistrySnapshot();
   InstallLikeAUser(c.version);
   if (HasFatalFailure()) return;

@@ -1,0 +1,75 @@
+// The uninstaller's command line and the folder the uninstall entry names: what it accepts as
+// the folder to remove, and what it refuses.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "payload/programs/uninstaller/uninstall_arguments.h"
+
+namespace {
+
+struct ArgumentCase {
+  const char* arguments;
+  bool accepted;
+  const char* folder;          // when accepted
+  unsigned long waitHandle;    // when accepted
+};
+
+const std::string LongestFolder = "C:\\" + std::string(256, 'f');  // 259 characters
+const std::string TooLongFolder = LongestFolder + "g";
+
+TEST(ParseUninstallArguments, TakesTheFolderAsTheEntryWritesItAndRefusesNoFolder) {
+  const ArgumentCase cases[] = {
+      {"C:\\Program Files\\KELM\\Tarnwick", true, "C:\\Program Files\\KELM\\Tarnwick", 0},
+      {"  C:\\Program Files\\KELM\\Tarnwick \t", true, "C:\\Program Files\\KELM\\Tarnwick", 0},
+      {"\"C:\\Program Files\\KELM\\Tarnwick\"", true, "C:\\Program Files\\KELM\\Tarnwick", 0},
+      {"C:\\Tarnwick\\", true, "C:\\Tarnwick", 0},
+      {"C:\\", true, "C:\\", 0},
+      {"/WAIT:1234 C:\\Tarnwick", true, "C:\\Tarnwick", 1234},
+      {"/WAIT:7 \"D:\\With Blanks\\\"", true, "D:\\With Blanks", 7},
+      {LongestFolder.c_str(), true, LongestFolder.c_str(), 0},
+      {"", false, nullptr, 0},
+      {"   \t ", false, nullptr, 0},
+      {"\"\"", false, nullptr, 0},
+      {"\\", false, nullptr, 0},
+      {"/WAIT:12", false, nullptr, 0},
+      {"/WAIT: C:\\Tarnwick", false, nullptr, 0},
+      {"/WAIT:12x C:\\Tarnwick", false, nullptr, 0},
+      {"/WAIT:99999999999 C:\\Tarnwick", false, nullptr, 0},
+      {TooLongFolder.c_str(), false, nullptr, 0},
+  };
+  for (const ArgumentCase& c : cases) {
+    SCOPED_TRACE(std::string("arguments [") + c.arguments + "]");
+    UninstallArguments parsed;
+    ASSERT_EQ(ParseUninstallArguments(c.arguments, &parsed), c.accepted);
+    if (!c.accepted) continue;
+    EXPECT_STREQ(parsed.folder, c.folder);
+    EXPECT_EQ(parsed.waitHandle, c.waitHandle);
+  }
+}
+
+struct EntryCase {
+  const char* command;  // "UninstallString"
+  const char* folder;
+  bool names;
+};
+
+TEST(UninstallCommandNamesFolder, OnlyTheEntrysOwnArgumentCounts) {
+  const EntryCase cases[] = {
+      {"\"C:\\Program Files\\KELM\\Tarnwick\\uninstal.exe\" C:\\Program Files\\KELM\\Tarnwick",
+       "C:\\Program Files\\KELM\\Tarnwick", true},
+      {"\"C:\\Tarnwick\\uninstal.exe\" C:\\Tarnwick", "c:\\TARNWICK\\", true},
+      {"C:\\Tarnwick\\uninstal.exe C:\\Tarnwick", "C:\\Tarnwick", true},
+      {"\"C:\\Tarnwick\\uninstal.exe\" C:\\Tarnwick", "C:\\Tarnwick2", false},
+      {"\"C:\\Tarnwick\\uninstal.exe\" C:\\Tarnwick", "C:\\Tarnwic", false},
+      {"\"C:\\Copy\\uninstal.exe\" C:\\Tarnwick", "C:\\Copy", false},
+      {"\"C:\\Tarnwick\\uninstal.exe\"", "C:\\Tarnwick", false},
+      {"", "C:\\Tarnwick", false},
+  };
+  for (const EntryCase& c : cases) {
+    SCOPED_TRACE(std::string(c.command) + " / " + c.folder);
+    EXPECT_EQ(UninstallCommandNamesFolder(c.command, c.folder), c.names);
+  }
+}
+
+}  // namespace
