@@ -56,28 +56,26 @@ const Removal ProductRemovals[] = {
 // The shell extension's class identifiers, each a key "CLSID\ID".
 constexpr const char* ShellExtensionClassIds[] = {ExtensionClassId, ArchiveClassId, LocatorClassId};
 
+// A REG_SZ value of at most 259 characters; false when missing, of another type or too long.
+bool ReadText(HKEY key, const char* name, char (&value)[MaxPathText]) {
+  DWORD size = sizeof value;
+  DWORD type = 0;
+  if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) != ERROR_SUCCESS ||
+      type != REG_SZ || size == 0 || std::memchr(value, '\0', size) == nullptr)
+    return false;
+  return true;
+}
+
 bool DefaultValueIs(HKEY root, const char* path, const char* text) {
   UniqueKey key;
-  if (RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return false;
-  char value[MaxPathText] = "";
-  DWORD size = sizeof value - 1;
-  DWORD type = 0;
-  if (RegQueryValueExA(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) != ERROR_SUCCESS ||
-      type != REG_SZ)
-    return false;
-  value[size < sizeof value ? size : sizeof value - 1] = '\0';
-  return _stricmp(value, text) == 0;
+  char value[MaxPathText];
+  return RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS &&
+         ReadText(key.get(), nullptr, value) && _stricmp(value, text) == 0;
 }
 
 bool ValueNamesFolder(HKEY key, const char* name, const char* folder) {
-  char value[MaxPathText] = "";
-  DWORD size = sizeof value - 1;
-  DWORD type = 0;
-  if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) != ERROR_SUCCESS ||
-      type != REG_SZ)
-    return false;
-  value[size < sizeof value ? size : sizeof value - 1] = '\0';
-  return SameFolder(value, folder);
+  char value[MaxPathText];
+  return ReadText(key, name, value) && SameFolder(value, folder);
 }
 
 // Deletes root\path while it has neither values nor subkeys, then its parent the same way, for
