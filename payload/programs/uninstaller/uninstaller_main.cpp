@@ -46,10 +46,11 @@ enum ExitCode { Removed = 0, Declined = 1, Refused = 2 };
 
 HWND progressWindow = nullptr;
 
-void ShowMessage(UINT icon, const char* format, const char* folder) {
+// A message with one "%s" for folder, or the text as it is without a folder.
+void ShowMessage(UINT icon, const char* format, const char* folder = nullptr) {
   char text[1024];
-  snprintf(text, sizeof text, format, folder);
-  MessageBoxA(nullptr, text, Caption, MB_OK | icon | MB_SETFOREGROUND);
+  if (folder != nullptr) snprintf(text, sizeof text, format, folder);
+  MessageBoxA(nullptr, folder != nullptr ? text : format, Caption, MB_OK | icon | MB_SETFOREGROUND);
 }
 
 // The folder as an absolute path without a trailing backslash; false when it does not fit.
@@ -208,7 +209,7 @@ void ShowResult(const FileRemoval& removal, const char* folder) {
                 "The folder \"%s\" was kept: it holds files that were not installed with Tarnwick.",
                 folder);
   else
-    ShowMessage(MB_ICONINFORMATION, "Tarnwick Pro 5.0 has been removed from your computer.%s", "");
+    ShowMessage(MB_ICONINFORMATION, "Tarnwick Pro 5.0 has been removed from your computer.");
 }
 
 }  // namespace
@@ -223,8 +224,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (!ParseUninstallArguments(CommandLineArguments(GetCommandLineA()), &arguments)) {
     ShowMessage(MB_ICONERROR,
                 "The uninstaller needs the folder of the installation to remove. Please remove Tarnwick Pro 5.0 "
-                "from the list of installed programs in the Control Panel.%s",
-                "");
+                "from the list of installed programs in the Control Panel.");
     return Refused;
   }
   char folder[MaxPathText];
@@ -255,6 +255,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (HandOverToTemporaryCopy(folder)) return Removed;
   }
 
+  // A current directory inside the install folder would keep the folder from being removed.
+  char tempFolder[MaxPathText];
+  DWORD tempLength = GetTempPathA(sizeof tempFolder, tempFolder);
+  if (tempLength > 0 && tempLength < sizeof tempFolder) SetCurrentDirectoryA(tempFolder);
   OleSession ole;
   ShowProgressWindow(instance);
   FileRemoval removal = RemoveProduct(folder);
