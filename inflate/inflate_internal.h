@@ -23,25 +23,36 @@ using BitBuffer = uintptr_t;
 #endif
 constexpr unsigned BitBufferBits = sizeof(BitBuffer) * 8;
 
-// One entry of a decoding table (4 bytes).
-//   op 16       literal; value is the byte
-//   op 15       end of block
-//   op 0 to 13  length or distance base in value, followed by op extra bits
-//   op 17 to 32 link: the sub-table of 2^(op - 16) entries begins value entries after the
-//               first-level table; bits is the first-level width
-//   op 99       invalid code
-// bits is the number of stream bits that the entry accounts for at its own level.
-struct HuffEntry {
-  uint8_t op;
-  uint8_t bits;
-  uint16_t value;
-};
-static_assert(sizeof(HuffEntry) == 4);
+// One entry of a decoding table: 32 bits, read as one word.
+//   bits 0-7    drop: the stream bits the entry accounts for at its level: the code's bits
+//               plus, for a length or distance, its extra bits; for a link the first-level width
+//   bits 8-11   the code's bits at its level (its extra bits follow them in the stream); for a
+//               link the width of its sub-table
+//   bits 12-15  kind: EntryLiteral; or EntryExceptional, alone (an invalid code) or with
+//               EntryLink or EntryEndOfBlock; or none (a length or distance)
+//   bits 16-31  value: the literal byte or code-length symbol, the length or distance base,
+//               or for a link the index of its sub-table's first entry
+// A decoding loop drops an entry's bits whatever its kind and takes the extra bits from the
+// bits it held before: (before & (2^drop - 1)) >> codeBits.
+using HuffEntry = uint32_t;
 
-constexpr uint8_t OpLiteral = 16;
-constexpr uint8_t OpEndOfBlock = 15;
-constexpr uint8_t OpLinkBase = 16;
-constexpr uint8_t OpInvalid = 99;
+constexpr HuffEntry EntryLiteral = 0x8000;
+constexpr HuffEntry EntryExceptional = 0x4000;
+constexpr HuffEntry EntryLink = 0x2000;
+constexpr HuffEntry EntryEndOfBlock = 0x1000;
+constexpr HuffEntry EntryInvalid = EntryExceptional;
+
+constexpr HuffEntry MakeEntry(HuffEntry kind, unsigned value, unsigned codeBits, unsigned extraBits) {
+  return static_cast<HuffEntry>(value) << 16 | kind | codeBits << 8 | (codeBits + extraBits);
+}
+constexpr unsigned EntryDrop(HuffEntry entry) { return entry & 0xFF; }
+constexpr unsigned EntryCodeBits(HuffEntry entry) { return (entry >> 8) & 0xF; }
+constexpr unsigned EntryExtraBits(HuffEntry entry) { return EntryDrop(entry) - EntryCodeBits(entry); }
+constexpr unsigned EntryValue(HuffEntry entry) { return entry >> 16; }
+// The longest drop: a 15-bit distance code with 13 extra bits. Every field fits its bits.
+static_assert(EntryDrop(MakeEntry(0, 24577, 15, 13)) == 28 && EntryValue(MakeEntry(0, 0xFFFF, 15, 13)) == 0xFFFF);
+static_assert(EntryCodeBits(MakeEntry(EntryLiteral, 255, 15, 0)) == 15 &&
+              (MakeEntry(EntryLiteral, 255, 15, 0) & EntryExceptional) == 0);
 
 // Result codes of the block routines, InflateCodes, ReadCodeLengths and BuildHuffTable.
 // InflateEntry turns every code but ResultOk into its result 0.
@@ -57,9 +68,11 @@ constexpr int ResultNoMemory = 3;        // a table could not be allocated
 extern const uint16_t maskBits[17];          // entry i is 2^i - 1
 extern const uint8_t codeLengthOrder[19];    // order of the code-length code lengths
 extern const uint16_t lengthBase[31];        // literal/length symbols 257 to 287
-extern const uint16_t lengthExtra[31];       // 286 and 287: 99, so they decode as invalid
+extern const uint16_t lengthExtra[31];       // 286 and 287: InvalidExtra, so they decode as invalid
 extern const uint16_t distanceBase[30];      // distance symbols 0 to 29
 extern const uint16_t distanceExtra[30];
+// An extra-bit count that marks a symbol as invalid (literal/length symbols 286 and 287).
+constexpr uint16_t InvalidExtra = 99;
 
 // Requested first-level widths of a dynamic block's tables. Wider than the classic 9 and 6:
 // one table access then decodes nearly every code, and the tables still fit the L1 cache.
@@ -107,21 +120,29 @@ inline void DropBits(InflateState& s, unsigned n) {
   s.bitCount -= n;
 }
 
+// Keeps the longest back-reference in InflateStats (catalogue-stats' build only).
+inline void CountDistance([[maybe_unused]] uint32_t distance) {
+#if INFLATE_COLLECT_STATS
+  if (distance > InflateStats.maxDistance) InflateStats.maxDistance = distance;
+#endif
+}
+
 // Writes the first count bytes of the window at outputOffset, adds count to outputOffset and
 // folds the bytes into InflateStream.outputCrc and outputSize. A full window (count 32768)
 // then moves into the history. Returns 1, or 0 when the positioning or write failed.
 int FlushWindow(InflateState& s, uint32_t count);
 
 // Builds the decoding table of a code set. lengths holds n code lengths (0 to 15, 0 for an
-// unused symbol). Symbols below s are simple: op 16 and value the symbol for those below 256,
-// op 15 for symbol 256. Symbols from s on take op from extra and value from base at index
-// symbol - s. lookupBits is the requested first-level width on entry, raised to the shortest
+// unused symbol). Symbols below s are simple: literals with the symbol as value for those
+// below 256, the end of block for symbol 256. Symbols from s on are lengths or distances with
+// the base and extra-bit count at index symbol - s of base and extra (an extra-bit count of
+// InvalidExtra makes the symbol invalid). lookupBits is the requested first-level width on entry, raised to the shortest
 // and lowered to the longest code length, and the width used on return.
 // Returns ResultOk with *table set (or with no table, *table null and width 0, when every
 // length is 0); ResultIncompleteSet for an incomplete set, whose table is built and must be
 // released, unless its only code has length 1 (then ResultOk); ResultOverSubscribed (no table);
 // ResultNoMemory.
-// The unused codes of an incomplete set decode as invalid (op 99).
+// The unused codes of an incomplete set decode as invalid (EntryInvalid).
 int BuildHuffTable(const uint8_t* lengths, unsigned n, unsigned s, const uint16_t* base,
                    const uint16_t* extra, HuffEntry** table, unsigned* lookupBits);
 
@@ -134,8 +155,29 @@ int InflateBlock(InflateState& s, int* finalBlock);
 int InflateStored(InflateState& s);
 int InflateFixed(InflateState& s);
 int InflateDynamic(InflateState& s);
+
+// The two tables of a block and their first-level widths. A set without codes has a table
+// whose one entry is invalid, and width 0.
+struct CodeTables {
+  const HuffEntry* literals;
+  const HuffEntry* distances;
+  unsigned literalBits;
+  unsigned distanceBits;
+};
+
 // Decodes literals and matches with the two tables until the end-of-block code: ResultOk
-// then, ResultMalformed on an invalid code, a table with no codes, a reference before the first output byte, input
-// exhausted or a failed write. A null table stands for a code set without codes.
+// then, ResultMalformed on an invalid code, a table with no codes, a reference before the
+// first output byte, input exhausted or a failed write. A null table stands for a code set
+// without codes.
 int InflateCodes(InflateState& s, const HuffEntry* literalTable, const HuffEntry* distanceTable,
                  unsigned literalBits, unsigned distanceBits);
+
+// The fast part of InflateCodes (inflate_fast.cpp): decodes while at least FastInputMargin
+// input bytes remain and a whole match fits before the end of the window, working on local
+// copies of the record's bit buffer, input and window position, and stores them back at the
+// first symbol it leaves undecoded. Returns FastStopped there, ResultOk after the end-of-block
+// code, ResultMalformed on an invalid code or a reference before the first output byte.
+// Nothing is written to the file: the window never fills inside it.
+constexpr int FastStopped = -1;
+constexpr ptrdiff_t FastInputMargin = 16;
+int InflateFast(InflateState& s, const CodeTables& tables);

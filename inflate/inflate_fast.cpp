@@ -1,0 +1,210 @@
+// The decoder's fast loop (InflateFast): literals and matches decoded on local copies of the
+// record's bit buffer, input and window position while the input and the window leave room
+// for a whole step, so that no step checks for the end of either.
+//
+// Bit buffer. `bits` holds the stream's next bits from bit 0; `count` of them are counted, that
+// is taken from the input before `in`. A refill loads the whole word at `in` (unaligned), ORs it
+// in above the counted bits and advances `in` by the whole bytes that fitted: count is then
+// BitBufferBits - 8 to BitBufferBits - 1, and all the word's bits hold input, the counted ones
+// and, above them, the first bits of the bytes at `in`. Bits above count are therefore always
+// either zero or input in place, as the record's bit buffer requires.
+//
+// Entries. Each entry's bits are dropped as soon as it is read, whatever its kind; the extra
+// bits of a length or distance are taken from the word as it was before (see HuffEntry).
+//
+// Bit budget, 64-bit buffer: a refill leaves at least 56 counted bits. A literal takes at most
+// 15 bits, a length with its extra bits 20, a distance 28: three literals (45 bits) or a length
+// and a distance (48) fit one refill, and the lookup of the code after them reads the 16 or
+// more bits left of the word, which hold input whether counted or not.
+// 32-bit buffer (setup.exe): a refill leaves at least 24 counted bits: one literal, then a
+// second when its bits are counted; a length (20 bits), a refill, a distance (8 + 13 bits from
+// the first-level table; after a link of 8 bits another refill, then at most 7 + 13); a refill
+// before every lookup of the next code.
+#include <cstring>
+
+#include "inflate/inflate_internal.h"
+
+namespace {
+
+constexpr bool WideBuffer = BitBufferBits >= 64;
+
+// Refills per step: one on the 64-bit buffer (8 bytes loaded); at most four on the 32-bit one
+// (3 bytes taken each, 4 loaded).
+static_assert(FastInputMargin >= (WideBuffer ? 8 : 4 * 3 + 4));
+// The lookups after a step read at most this many bits.
+static_assert(literalLookupBits <= (WideBuffer ? 16 : 17) && distanceLookupBits <= 8);
+
+BitBuffer LoadWord(const uint8_t* p) {
+  BitBuffer word;
+  std::memcpy(&word, p, sizeof word);  // little-endian targets only (x86 host and Windows)
+  return word;
+}
+
+// Fills the counted bits up to BitBufferBits - 8 .. BitBufferBits - 1; needs sizeof(BitBuffer)
+// readable bytes at in. The bits already there, counted or not, stay as they are.
+inline void Refill(BitBuffer& bits, unsigned& count, const uint8_t*& in) {
+  bits |= LoadWord(in) << count;
+  in += (BitBufferBits - 1 - count) >> 3;
+  count |= BitBufferBits - 8;
+}
+
+inline void DropEntryBits(BitBuffer& bits, unsigned& count, HuffEntry entry) {
+  bits >>= EntryDrop(entry);
+  count -= EntryDrop(entry);
+}
+
+// The extra bits of a length or distance entry, from the bits as they were before its drop.
+inline uint32_t ExtraValue(BitBuffer before, HuffEntry entry) {
+  const BitBuffer codeAndExtra = before & ((BitBuffer{1} << EntryDrop(entry)) - 1);
+  return static_cast<uint32_t>(codeAndExtra) >> EntryCodeBits(entry);
+}
+
+inline uint8_t LiteralByte(HuffEntry entry) { return static_cast<uint8_t>(EntryValue(entry)); }
+
+// Copies length bytes from distance bytes back (at least 1, checked by the caller) to out, in
+// words where the distance allows; may write up to 15 bytes past the end of the match.
+// Overlapping runs repeat, as RFC 1951 defines: a word is copied only from bytes already
+// written, so the distance must be at least the word's size.
+inline void CopyMatchFast(uint8_t* out, uint32_t distance, uint32_t length) {
+  const uint8_t* from = out - distance;
+  uint8_t* const end = out + length;
+  if (distance >= 16) {
+    do {
+      std::memcpy(out, from, 16);
+      out += 16;
+      from += 16;
+    } while (out < end);
+  } else if (distance >= 8) {
+    do {
+      std::memcpy(out, from, 8);
+      out += 8;
+      from += 8;
+    } while (out < end);
+  } else if (distance == 1) {
+    const uint64_t repeated = 0x0101010101010101ull * *from;
+    do {
+      std::memcpy(out, &repeated, 8);
+      out += 8;
+    } while (out < end);
+  } else {
+    do *out++ = *from++;
+    while (out < end);
+  }
+}
+
+}  // namespace
+
+// One long loop, because the bit buffer, pointers and preloaded entry must stay in registers.
+int InflateFast(InflateState& s, const CodeTables& tables) {
+  const uint8_t* in = InflateStream.input;
+  uint8_t* out = s.window + s.windowPos;
+  uint8_t* const outLimit = s.window + WindowSize - MaxMatchLength;  // a whole match fits below it
+  if (s.inputEnd - in < FastInputMargin || out >= outLimit) return FastStopped;
+  const uint8_t* const inLimit = s.inputEnd - FastInputMargin;
+  const HuffEntry* const literals = tables.literals;
+  const HuffEntry* const distances = tables.distances;
+  const BitBuffer literalMask = (BitBuffer{1} << tables.literalBits) - 1;
+  const BitBuffer distanceMask = (BitBuffer{1} << tables.distanceBits) - 1;
+  const uint8_t* const historyStart = s.historyStart;
+  BitBuffer bits = s.bitBuffer;
+  unsigned count = s.bitCount;
+  int outcome = FastStopped;
+
+  Refill(bits, count, in);
+  HuffEntry entry = literals[bits & literalMask];
+  do {
+    // Here the buffer has been refilled and entry is the next code's first-level entry.
+    if (entry & EntryLiteral) {
+      DropEntryBits(bits, count, entry);
+      *out++ = LiteralByte(entry);
+      entry = literals[bits & literalMask];
+      if (entry & EntryLiteral) {
+        if constexpr (WideBuffer) {
+          DropEntryBits(bits, count, entry);
+          *out++ = LiteralByte(entry);
+          entry = literals[bits & literalMask];
+          if (entry & EntryLiteral) {
+            DropEntryBits(bits, count, entry);
+            *out++ = LiteralByte(entry);
+            entry = literals[bits & literalMask];
+          }
+        } else if (EntryDrop(entry) <= count) {
+          DropEntryBits(bits, count, entry);
+          *out++ = LiteralByte(entry);
+          Refill(bits, count, in);
+          entry = literals[bits & literalMask];
+          continue;
+        }
+      }
+      Refill(bits, count, in);  // leaves the low bits, and so the entry, unchanged
+      continue;
+    }
+
+    BitBuffer before = bits;
+    DropEntryBits(bits, count, entry);
+    if (entry & EntryExceptional) {
+      if (entry & EntryLink) {
+        entry = literals[EntryValue(entry) + (bits & ((BitBuffer{1} << EntryCodeBits(entry)) - 1))];
+        before = bits;
+        DropEntryBits(bits, count, entry);
+        if (entry & EntryLiteral) {
+          *out++ = LiteralByte(entry);
+          if constexpr (WideBuffer) {
+            entry = literals[bits & literalMask];
+            Refill(bits, count, in);
+          } else {
+            Refill(bits, count, in);
+            entry = literals[bits & literalMask];
+          }
+          continue;
+        }
+      }
+      if (entry & EntryExceptional) {
+        outcome = entry & EntryEndOfBlock ? ResultOk : ResultMalformed;
+        break;
+      }
+    }
+    const uint32_t length = EntryValue(entry) + ExtraValue(before, entry);
+
+    if constexpr (!WideBuffer) Refill(bits, count, in);
+    entry = distances[bits & distanceMask];
+    before = bits;
+    DropEntryBits(bits, count, entry);
+    if (entry & EntryExceptional) {
+      if (!(entry & EntryLink)) {
+        outcome = ResultMalformed;
+        break;
+      }
+      if constexpr (!WideBuffer) Refill(bits, count, in);
+      entry = distances[EntryValue(entry) + (bits & ((BitBuffer{1} << EntryCodeBits(entry)) - 1))];
+      before = bits;
+      DropEntryBits(bits, count, entry);
+      if (entry & EntryExceptional) {
+        outcome = ResultMalformed;
+        break;
+      }
+    }
+    const uint32_t distance = EntryValue(entry) + ExtraValue(before, entry);
+    CountDistance(distance);
+    if (distance > static_cast<size_t>(out - historyStart)) {
+      outcome = ResultMalformed;
+      break;
+    }
+    CopyMatchFast(out, distance, length);
+    out += length;
+    if constexpr (WideBuffer) {
+      entry = literals[bits & literalMask];
+      Refill(bits, count, in);
+    } else {
+      Refill(bits, count, in);
+      entry = literals[bits & literalMask];
+    }
+  } while (in <= inLimit && out < outLimit);
+
+  InflateStream.consumed += static_cast<int32_t>(in - InflateStream.input);
+  InflateStream.input = in;
+  s.bitBuffer = bits;
+  s.bitCount = count;
+  s.windowPos = static_cast<uint32_t>(out - s.window);
+  return outcome;
+}
