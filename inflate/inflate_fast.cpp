@@ -2,8 +2,8 @@
 // record's bit buffer, input and window position while the input and the window leave room
 // for a whole step, so that no step checks for the end of either.
 //
-// Bit buffer. `bits` holds the stream's next bits from bit 0; `count` of them are counted, that
-// is taken from the input before `in`. A refill loads the whole word at `in` (unaligned), ORs it
+// Bit buffer. `bits` holds the stream's next bits from bit 0; Counted(count) of them are counted,
+// that is taken from the input before `in`. A refill loads the whole word at `in` (unaligned), ORs it
 // in above the counted bits and advances `in` by the whole bytes that fitted: count is then
 // BitBufferBits - 8 to BitBufferBits - 1, and all the word's bits hold input, the counted ones
 // and, above them, the first bits of the bytes at `in`. Bits above count are therefore always
@@ -20,6 +20,7 @@
 // second when its bits are counted; a length (20 bits), a refill, a distance (8 + 13 bits from
 // the first-level table; after a link of 8 bits another refill, then at most 7 + 13); a refill
 // before every lookup of the next code.
+#include <array>
 #include <cstring>
 
 #include "inflate/inflate_internal.h"
@@ -40,23 +41,37 @@ BitBuffer LoadWord(const uint8_t* p) {
   return word;
 }
 
+// The count lives in the low byte of `count`: a drop subtracts the whole entry, whose low byte
+// is its drop, so the borrows only reach the bits above, which nothing reads.
+inline unsigned Counted(unsigned count) { return count & 0xFF; }
+
 // Fills the counted bits up to BitBufferBits - 8 .. BitBufferBits - 1; needs sizeof(BitBuffer)
 // readable bytes at in. The bits already there, counted or not, stay as they are.
 inline void Refill(BitBuffer& bits, unsigned& count, const uint8_t*& in) {
-  bits |= LoadWord(in) << count;
-  in += (BitBufferBits - 1 - count) >> 3;
+  bits |= LoadWord(in) << static_cast<uint8_t>(count);
+  in += sizeof(BitBuffer) - 1 - ((count >> 3) & (sizeof(BitBuffer) - 1));
   count |= BitBufferBits - 8;
 }
 
 inline void DropEntryBits(BitBuffer& bits, unsigned& count, HuffEntry entry) {
-  bits >>= EntryDrop(entry);
-  count -= EntryDrop(entry);
+  bits >>= static_cast<uint8_t>(entry);
+  count -= entry;
 }
 
+// Entry n is 2^n - 1, for the bits of a code with its extra bits (at most 28).
+constexpr std::array<uint32_t, 32> MakeLowMasks() {
+  std::array<uint32_t, 32> masks{};
+  for (unsigned n = 1; n < 32; ++n) masks[n] = 2 * masks[n - 1] + 1;
+  return masks;
+}
+constexpr std::array<uint32_t, 32> lowMasks = MakeLowMasks();
+
 // The extra bits of a length or distance entry, from the bits as they were before its drop.
+// Such an entry has no kind bits, so (entry >> 8) is its code's bits below 32, the shift's own
+// range: the compiler needs no mask for it.
 inline uint32_t ExtraValue(BitBuffer before, HuffEntry entry) {
-  const BitBuffer codeAndExtra = before & ((BitBuffer{1} << EntryDrop(entry)) - 1);
-  return static_cast<uint32_t>(codeAndExtra) >> EntryCodeBits(entry);
+  const uint32_t codeAndExtra = static_cast<uint32_t>(before) & lowMasks[EntryDrop(entry)];
+  return codeAndExtra >> ((entry >> 8) & 0x1F);
 }
 
 inline uint8_t LiteralByte(HuffEntry entry) { return static_cast<uint8_t>(EntryValue(entry)); }
@@ -128,7 +143,7 @@ int InflateFast(InflateState& s, const CodeTables& tables) {
             *out++ = LiteralByte(entry);
             entry = literals[bits & literalMask];
           }
-        } else if (EntryDrop(entry) <= count) {
+        } else if (EntryDrop(entry) <= Counted(count)) {
           DropEntryBits(bits, count, entry);
           *out++ = LiteralByte(entry);
           Refill(bits, count, in);
@@ -144,7 +159,7 @@ int InflateFast(InflateState& s, const CodeTables& tables) {
     DropEntryBits(bits, count, entry);
     if (entry & EntryExceptional) {
       if (entry & EntryLink) {
-        entry = literals[EntryValue(entry) + (bits & ((BitBuffer{1} << EntryCodeBits(entry)) - 1))];
+        entry = literals[EntryValue(entry) + (bits & lowMasks[EntryCodeBits(entry)])];
         before = bits;
         DropEntryBits(bits, count, entry);
         if (entry & EntryLiteral) {
@@ -176,7 +191,7 @@ int InflateFast(InflateState& s, const CodeTables& tables) {
         break;
       }
       if constexpr (!WideBuffer) Refill(bits, count, in);
-      entry = distances[EntryValue(entry) + (bits & ((BitBuffer{1} << EntryCodeBits(entry)) - 1))];
+      entry = distances[EntryValue(entry) + (bits & lowMasks[EntryCodeBits(entry)])];
       before = bits;
       DropEntryBits(bits, count, entry);
       if (entry & EntryExceptional) {
@@ -204,7 +219,7 @@ int InflateFast(InflateState& s, const CodeTables& tables) {
   InflateStream.consumed += static_cast<int32_t>(in - InflateStream.input);
   InflateStream.input = in;
   s.bitBuffer = bits;
-  s.bitCount = count;
+  s.bitCount = Counted(count);
   s.windowPos = static_cast<uint32_t>(out - s.window);
   return outcome;
 }

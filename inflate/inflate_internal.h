@@ -76,7 +76,7 @@ constexpr uint16_t InvalidExtra = 99;
 
 // Requested first-level widths of a dynamic block's tables. Wider than the classic 9 and 6:
 // one table access then decodes nearly every code, and the tables still fit the L1 cache.
-constexpr unsigned literalLookupBits = 10;
+constexpr unsigned literalLookupBits = 11;
 constexpr unsigned distanceLookupBits = 8;
 
 // The working record of one InflateEntry call, one heap allocation.
