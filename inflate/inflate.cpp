@@ -345,14 +345,20 @@ int InflateDynamic(InflateState& s) {
 }
 
 // The decoding loop: the fast loop (InflateFast) while the input and the window leave room,
-// otherwise one symbol at a time through the record.
+// CopyMatch for a match that reaches the end of the window, and one symbol at a time through the
+// record near the end of the input.
 int InflateCodes(InflateState& s, const HuffEntry* literalTable, const HuffEntry* distanceTable,
                  unsigned literalBits, unsigned distanceBits) {
   CodeTables tables = {literalTable, distanceTable, literalBits, distanceBits};
   if (literalTable == nullptr) tables.literals = noCodes, tables.literalBits = 0;
   if (distanceTable == nullptr) tables.distances = noCodes, tables.distanceBits = 0;
   for (;;) {
-    const int outcome = InflateFast(s, tables);
+    PendingMatch pending;
+    const int outcome = InflateFast(s, tables, pending);
+    if (outcome == FastMatchPending) {
+      if (!CopyMatch(s, pending.distance, pending.length)) return ResultMalformed;
+      continue;
+    }
     if (outcome != FastStopped) return outcome;
     const SymbolStep step = InflateOneSymbol(s, tables);
     if (step == SymbolStep::Failed) return ResultMalformed;

@@ -12,14 +12,16 @@
 // Entries. Each entry's bits are dropped as soon as it is read, whatever its kind; the extra
 // bits of a length or distance are taken from the word as it was before (see HuffEntry).
 //
-// Bit budget, 64-bit buffer: a refill leaves at least 56 counted bits. A literal takes at most
-// 15 bits, a length with its extra bits 20, a distance 28: three literals (45 bits) or a length
-// and a distance (48) fit one refill, and the lookup of the code after them reads the 16 or
-// more bits left of the word, which hold input whether counted or not.
-// 32-bit buffer (setup.exe): a refill leaves at least 24 counted bits: one literal, then a
-// second when its bits are counted; a length (20 bits), a refill, a distance (8 + 13 bits from
-// the first-level table; after a link of 8 bits another refill, then at most 7 + 13); a refill
-// before every lookup of the next code.
+// Bit budget. A literal found in the first-level table takes at most literalLookupBits (11)
+// bits; a literal/length code with its extra bits at most 20, a distance code with its extra
+// bits at most 28.
+// 64-bit buffer: a refill leaves at least 56 counted bits. Three first-level literals (33 bits),
+// or a length and a distance (48), fit one refill, and the lookup of the code after them reads
+// the 16 or more bits left of the word, which hold input whether counted or not.
+// 32-bit buffer (setup.exe): a refill leaves at least 24 counted bits: two first-level literals
+// (22 bits), then a refill; or a length (20 bits), a refill, and a distance: 8 + 13 bits from
+// the first-level table, or after a link of 8 bits another refill and at most 7 + 13; then a
+// refill before the lookup of the next code.
 #include <array>
 #include <cstring>
 
@@ -28,12 +30,22 @@
 namespace {
 
 constexpr bool WideBuffer = BitBufferBits >= 64;
+// The most literals one step stores.
+constexpr ptrdiff_t LiteralsPerStep = WideBuffer ? 3 : 2;
 
 // Refills per step: one on the 64-bit buffer (8 bytes loaded); at most four on the 32-bit one
 // (3 bytes taken each, 4 loaded).
 static_assert(FastInputMargin >= (WideBuffer ? 8 : 4 * 3 + 4));
-// The lookups after a step read at most this many bits.
-static_assert(literalLookupBits <= (WideBuffer ? 16 : 17) && distanceLookupBits <= 8);
+// The bit budget above.
+constexpr unsigned MaxLengthCodeBits = 15 + 5, MaxDistanceCodeBits = 15 + 13;
+constexpr unsigned RefilledBits = BitBufferBits - 8;
+static_assert(WideBuffer ? 3 * literalLookupBits <= RefilledBits &&
+                               MaxLengthCodeBits + MaxDistanceCodeBits <= RefilledBits &&
+                               BitBufferBits - MaxLengthCodeBits - MaxDistanceCodeBits >= literalLookupBits
+                         : 2 * literalLookupBits <= RefilledBits && MaxLengthCodeBits <= RefilledBits &&
+                               distanceLookupBits + 13 <= RefilledBits &&
+                               MaxDistanceCodeBits - distanceLookupBits <= RefilledBits &&
+                               BitBufferBits - literalLookupBits >= literalLookupBits);
 
 BitBuffer LoadWord(const uint8_t* p) {
   BitBuffer word;
@@ -77,18 +89,26 @@ inline uint32_t ExtraValue(BitBuffer before, HuffEntry entry) {
 inline uint8_t LiteralByte(HuffEntry entry) { return static_cast<uint8_t>(EntryValue(entry)); }
 
 // Copies length bytes from distance bytes back (at least 1, checked by the caller) to out, in
-// words where the distance allows; may write up to 15 bytes past the end of the match.
+// words where the distance allows; may write up to 31 bytes past the end of the match. The
+// first 32 bytes are copied whatever the length: nearly every match is that short, and the
+// copy then takes no branch on its length.
 // Overlapping runs repeat, as RFC 1951 defines: a word is copied only from bytes already
 // written, so the distance must be at least the word's size.
 inline void CopyMatchFast(uint8_t* out, uint32_t distance, uint32_t length) {
   const uint8_t* from = out - distance;
   uint8_t* const end = out + length;
   if (distance >= 16) {
-    do {
-      std::memcpy(out, from, 16);
-      out += 16;
-      from += 16;
-    } while (out < end);
+    std::memcpy(out, from, 16);
+    std::memcpy(out + 16, from + 16, 16);
+    if (length > 32) {
+      out += 32;
+      from += 32;
+      do {
+        std::memcpy(out, from, 16);
+        out += 16;
+        from += 16;
+      } while (out < end);
+    }
   } else if (distance >= 8) {
     do {
       std::memcpy(out, from, 8);
@@ -110,10 +130,11 @@ inline void CopyMatchFast(uint8_t* out, uint32_t distance, uint32_t length) {
 }  // namespace
 
 // One long loop, because the bit buffer, pointers and preloaded entry must stay in registers.
-int InflateFast(InflateState& s, const CodeTables& tables) {
+int InflateFast(InflateState& s, const CodeTables& tables, PendingMatch& pending) {
   const uint8_t* in = InflateStream.input;
   uint8_t* out = s.window + s.windowPos;
-  uint8_t* const outLimit = s.window + WindowSize - MaxMatchLength;  // a whole match fits below it
+  uint8_t* const windowEnd = s.window + WindowSize;
+  uint8_t* const outLimit = windowEnd - LiteralsPerStep;  // a step's literals fit below the end
   if (s.inputEnd - in < FastInputMargin || out >= outLimit) return FastStopped;
   const uint8_t* const inLimit = s.inputEnd - FastInputMargin;
   const HuffEntry* const literals = tables.literals;
@@ -134,21 +155,18 @@ int InflateFast(InflateState& s, const CodeTables& tables) {
       *out++ = LiteralByte(entry);
       entry = literals[bits & literalMask];
       if (entry & EntryLiteral) {
-        if constexpr (WideBuffer) {
-          DropEntryBits(bits, count, entry);
-          *out++ = LiteralByte(entry);
-          entry = literals[bits & literalMask];
-          if (entry & EntryLiteral) {
-            DropEntryBits(bits, count, entry);
-            *out++ = LiteralByte(entry);
-            entry = literals[bits & literalMask];
-          }
-        } else if (EntryDrop(entry) <= Counted(count)) {
-          DropEntryBits(bits, count, entry);
-          *out++ = LiteralByte(entry);
+        DropEntryBits(bits, count, entry);
+        *out++ = LiteralByte(entry);
+        if constexpr (!WideBuffer) {
           Refill(bits, count, in);
           entry = literals[bits & literalMask];
           continue;
+        }
+        entry = literals[bits & literalMask];
+        if (entry & EntryLiteral) {
+          DropEntryBits(bits, count, entry);
+          *out++ = LiteralByte(entry);
+          entry = literals[bits & literalMask];
         }
       }
       Refill(bits, count, in);  // leaves the low bits, and so the entry, unchanged
@@ -203,6 +221,11 @@ int InflateFast(InflateState& s, const CodeTables& tables) {
     CountDistance(distance);
     if (distance > static_cast<size_t>(out - historyStart)) {
       outcome = ResultMalformed;
+      break;
+    }
+    if (out + length >= windowEnd) {
+      pending = {length, distance};
+      outcome = FastMatchPending;
       break;
     }
     CopyMatchFast(out, distance, length);

@@ -9,9 +9,8 @@
 
 // The largest DEFLATE distance, the size of the sliding window and of every full write.
 constexpr uint32_t WindowSize = 32768;
-// The longest match of RFC 1951.
-constexpr uint32_t MaxMatchLength = 258;
-// Bytes after the window that a word-wise match copy may overwrite (it rounds up to 8 bytes).
+// Bytes after the window that a word-wise match copy may overwrite (at most 31 past a match
+// that ends inside the window).
 constexpr uint32_t CopySlack = 64;
 
 // The bit buffer is one machine word: 64 bits on the host, 32 bits in setup.exe. A host build
@@ -172,12 +171,20 @@ struct CodeTables {
 int InflateCodes(InflateState& s, const HuffEntry* literalTable, const HuffEntry* distanceTable,
                  unsigned literalBits, unsigned distanceBits);
 
+// A match that the fast loop decoded but left to CopyMatch: it reaches the end of the window.
+struct PendingMatch {
+  uint32_t length;
+  uint32_t distance;  // checked against the output so far
+};
+
 // The fast part of InflateCodes (inflate_fast.cpp): decodes while at least FastInputMargin
-// input bytes remain and a whole match fits before the end of the window, working on local
-// copies of the record's bit buffer, input and window position, and stores them back at the
-// first symbol it leaves undecoded. Returns FastStopped there, ResultOk after the end-of-block
-// code, ResultMalformed on an invalid code or a reference before the first output byte.
-// Nothing is written to the file: the window never fills inside it.
+// input bytes remain and the window has room for the literals of one step, working on local
+// copies of the record's bit buffer, input and window position, and stores them back when it
+// stops. Returns FastStopped at the first symbol it leaves undecoded; FastMatchPending after a
+// match that reaches the end of the window, with the match in pending and nothing of it copied;
+// ResultOk after the end-of-block code; ResultMalformed on an invalid code or a reference before
+// the first output byte. Nothing is written to the file: the window never fills inside it.
 constexpr int FastStopped = -1;
+constexpr int FastMatchPending = -2;
 constexpr ptrdiff_t FastInputMargin = 16;
-int InflateFast(InflateState& s, const CodeTables& tables);
+int InflateFast(InflateState& s, const CodeTables& tables, PendingMatch& pending);
