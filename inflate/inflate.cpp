@@ -275,10 +275,10 @@ int InflateFixed(InflateState& s) {
     HuffEntry* literals = nullptr;
     HuffEntry* distances = nullptr;
     unsigned lBits = literalLookupBits, dBits = 5;
-    const int literalResult = BuildHuffTable(lengths, 288, 257, lengthBase, lengthExtra, &literals, &lBits);
+    const int literalResult = BuildHuffTable(lengths, 288, literalLengthEntries, &literals, &lBits);
     for (unsigned i = 0; i < 30; ++i) lengths[i] = 5;
     // 30 codes of 5 bits leave two codes unused: the set is incomplete, which is accepted.
-    const int distanceResult = BuildHuffTable(lengths, 30, 0, distanceBase, distanceExtra, &distances, &dBits);
+    const int distanceResult = BuildHuffTable(lengths, 30, distanceEntries, &distances, &dBits);
     if (literalResult != ResultOk || (distanceResult != ResultOk && distanceResult != ResultIncompleteSet)) {
       FreeHuffTables(literals);
       FreeHuffTables(distances);
@@ -323,21 +323,21 @@ int InflateDynamic(InflateState& s) {
   if (InputOverrun(s)) return ResultMalformed;
   HuffEntry* lengthTable = nullptr;
   unsigned lengthBits = 7;
-  int result = BuildHuffTable(lengths, 19, 19, nullptr, nullptr, &lengthTable, &lengthBits);
+  int result = BuildHuffTable(lengths, 19, codeLengthEntries, &lengthTable, &lengthBits);
   if (result == ResultOk) result = ReadCodeLengths(s, lengthTable, lengthBits, lengths, nl + nd);
   FreeHuffTables(lengthTable);
   if (result != ResultOk) return result;
 
   HuffEntry* literalTable = nullptr;
   unsigned literalBits = literalLookupBits;
-  result = BuildHuffTable(lengths, nl, 257, lengthBase, lengthExtra, &literalTable, &literalBits);
+  result = BuildHuffTable(lengths, nl, literalLengthEntries, &literalTable, &literalBits);
   if (result != ResultOk) {
     FreeHuffTables(literalTable);
     return result;
   }
   HuffEntry* distanceTable = nullptr;
   unsigned distanceBits = distanceLookupBits;
-  result = BuildHuffTable(lengths + nl, nd, 0, distanceBase, distanceExtra, &distanceTable, &distanceBits);
+  result = BuildHuffTable(lengths + nl, nd, distanceEntries, &distanceTable, &distanceBits);
   if (result == ResultOk) result = InflateCodes(s, literalTable, distanceTable, literalBits, distanceBits);
   FreeHuffTables(distanceTable);
   FreeHuffTables(literalTable);

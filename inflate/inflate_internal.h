@@ -72,6 +72,12 @@ extern const uint16_t distanceBase[30];      // distance symbols 0 to 29
 extern const uint16_t distanceExtra[30];
 // An extra-bit count that marks a symbol as invalid (literal/length symbols 286 and 287).
 constexpr uint16_t InvalidExtra = 99;
+// Each symbol's entry before its code is known (BuildHuffTable adds the code's bits): literal/
+// length symbols 0 to 287 (286 and 287 invalid), distance symbols 0 to 29, code-length symbols
+// 0 to 18 (literal entries with the symbol as value).
+extern const HuffEntry* const literalLengthEntries;
+extern const HuffEntry* const distanceEntries;
+extern const HuffEntry* const codeLengthEntries;
 
 // Requested first-level widths of a dynamic block's tables. Wider than the classic 9 and 6:
 // one table access then decodes nearly every code, and the tables still fit the L1 cache.
@@ -132,18 +138,16 @@ inline void CountDistance([[maybe_unused]] uint32_t distance) {
 int FlushWindow(InflateState& s, uint32_t count);
 
 // Builds the decoding table of a code set. lengths holds n code lengths (0 to 15, 0 for an
-// unused symbol). Symbols below s are simple: literals with the symbol as value for those
-// below 256, the end of block for symbol 256. Symbols from s on are lengths or distances with
-// the base and extra-bit count at index symbol - s of base and extra (an extra-bit count of
-// InvalidExtra makes the symbol invalid). lookupBits is the requested first-level width on entry, raised to the shortest
+// unused symbol); symbolEntries the entry of each symbol without its code's bits (one of the
+// three tables above; an invalid symbol decodes as invalid). lookupBits is the requested first-level width on entry, raised to the shortest
 // and lowered to the longest code length, and the width used on return.
 // Returns ResultOk with *table set (or with no table, *table null and width 0, when every
 // length is 0); ResultIncompleteSet for an incomplete set, whose table is built and must be
 // released, unless its only code has length 1 (then ResultOk); ResultOverSubscribed (no table);
 // ResultNoMemory.
 // The unused codes of an incomplete set decode as invalid (EntryInvalid).
-int BuildHuffTable(const uint8_t* lengths, unsigned n, unsigned s, const uint16_t* base,
-                   const uint16_t* extra, HuffEntry** table, unsigned* lookupBits);
+int BuildHuffTable(const uint8_t* lengths, unsigned n, const HuffEntry* symbolEntries, HuffEntry** table,
+                   unsigned* lookupBits);
 
 // Releases a table made by BuildHuffTable; a null table does nothing.
 void FreeHuffTables(HuffEntry* table);

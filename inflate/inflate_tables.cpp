@@ -38,6 +38,37 @@ static_assert(BasesAreContiguous(distanceBase, distanceExtra, 30));
 static_assert(distanceBase[29] + (1 << distanceExtra[29]) - 1 == WindowSize);
 static_assert(maskBits[16] == 0xFFFF && maskBits[5] == 31);
 
+// The symbols' entries without their code's bits.
+constexpr std::array<HuffEntry, 288> MakeLiteralLengthEntries() {
+  std::array<HuffEntry, 288> entries{};
+  for (unsigned symbol = 0; symbol < 288; ++symbol) {
+    const unsigned i = symbol - 257;
+    entries[symbol] = symbol < 256    ? MakeEntry(EntryLiteral, symbol, 0, 0)
+                      : symbol == 256 ? MakeEntry(EntryExceptional | EntryEndOfBlock, 0, 0, 0)
+                      : lengthExtra[i] == InvalidExtra ? EntryInvalid
+                                                        : MakeEntry(0, lengthBase[i], 0, lengthExtra[i]);
+  }
+  return entries;
+}
+constexpr std::array<HuffEntry, 30> MakeDistanceEntries() {
+  std::array<HuffEntry, 30> entries{};
+  for (unsigned symbol = 0; symbol < 30; ++symbol)
+    entries[symbol] = MakeEntry(0, distanceBase[symbol], 0, distanceExtra[symbol]);
+  return entries;
+}
+constexpr std::array<HuffEntry, 19> MakeCodeLengthEntries() {
+  std::array<HuffEntry, 19> entries{};
+  for (unsigned symbol = 0; symbol < 19; ++symbol) entries[symbol] = MakeEntry(EntryLiteral, symbol, 0, 0);
+  return entries;
+}
+constexpr std::array<HuffEntry, 288> literalLengthArray = MakeLiteralLengthEntries();
+constexpr std::array<HuffEntry, 30> distanceArray = MakeDistanceEntries();
+constexpr std::array<HuffEntry, 19> codeLengthArray = MakeCodeLengthEntries();
+const HuffEntry* const literalLengthEntries = literalLengthArray.data();
+const HuffEntry* const distanceEntries = distanceArray.data();
+const HuffEntry* const codeLengthEntries = codeLengthArray.data();
+static_assert(literalLengthArray[285] == MakeEntry(0, 258, 0, 0) && literalLengthArray[287] == EntryInvalid);
+
 // ---------------------------------------------------------------------------------------------
 // Decoding tables.
 //
@@ -68,13 +99,10 @@ unsigned ReverseBits(unsigned code, unsigned length) {
 
 constexpr unsigned MaxSymbols = 288;  // the fixed literal/length set is the largest
 
-// The entry of symbol, whose code has codeBits bits at the entry's level (see BuildHuffTable).
-HuffEntry SymbolEntry(unsigned symbol, unsigned codeBits, unsigned s, const uint16_t* base, const uint16_t* extra) {
-  if (symbol < s)
-    return symbol < 256 ? MakeEntry(EntryLiteral, symbol, codeBits, 0)
-                        : MakeEntry(EntryExceptional | EntryEndOfBlock, 0, codeBits, 0);
-  if (extra[symbol - s] == InvalidExtra) return EntryInvalid;
-  return MakeEntry(0, base[symbol - s], codeBits, extra[symbol - s]);
+// A symbol's entry with its code's codeBits bits at the entry's level added to the drop and
+// the code-bits field; an invalid entry stays as it is.
+HuffEntry WithCodeBits(HuffEntry entry, unsigned codeBits) {
+  return entry == EntryInvalid ? entry : entry + codeBits * 0x101u;
 }
 
 // A first-level entry that sends the codes with its m first bits to the sub-table of 2^width
@@ -100,8 +128,8 @@ unsigned SubTableWidth(const uint8_t* lengths, const uint16_t* sorted, unsigned 
 
 }  // namespace
 
-int BuildHuffTable(const uint8_t* lengths, unsigned n, unsigned s, const uint16_t* base,
-                   const uint16_t* extra, HuffEntry** table, unsigned* lookupBits) {
+int BuildHuffTable(const uint8_t* lengths, unsigned n, const HuffEntry* symbolEntries, HuffEntry** table,
+                   unsigned* lookupBits) {
   *table = nullptr;
   if (n > MaxSymbols) return ResultMalformed;
   unsigned count[16] = {};
@@ -168,7 +196,7 @@ int BuildHuffTable(const uint8_t* lengths, unsigned n, unsigned s, const uint16_
   for (unsigned length = 1; length <= m; ++length) {
     std::memcpy(t + (1u << (length - 1)), t, (1u << (length - 1)) * sizeof(HuffEntry));
     for (unsigned i = 0, code = firstCode[length]; i < count[length]; ++i, ++k, ++code)
-      t[ReverseBits(code, length)] = SymbolEntry(sorted[k], length, s, base, extra);
+      t[ReverseBits(code, length)] = WithCodeBits(symbolEntries[sorted[k]], length);
   }
 
   // Longer codes, each sub-table filled as its codes come (every 2^rest-th entry).
@@ -185,7 +213,7 @@ int BuildHuffTable(const uint8_t* lengths, unsigned n, unsigned s, const uint16_
         for (unsigned j = 0; j < (1u << width); ++j) t[subOffset + j] = EntryInvalid;
         t[ReverseBits(prefix, m)] = LinkEntry(subOffset, width, m);
       }
-      const HuffEntry entry = SymbolEntry(sorted[k], rest, s, base, extra);
+      const HuffEntry entry = WithCodeBits(symbolEntries[sorted[k]], rest);
       for (unsigned j = ReverseBits(code & maskBits[rest], rest); j < (1u << width); j += 1u << rest)
         t[subOffset + j] = entry;
     }

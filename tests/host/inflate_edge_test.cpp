@@ -209,6 +209,46 @@ TEST(InflateEdge, LongestCodesBackToBack) {
   }
 }
 
+// Runs of literals around the end of the window, each run of short codes closed by a literal
+// with a 15-bit code (found through a sub-table), at every position near the end: the window is
+// written exactly when it fills.
+TEST(InflateEdge, LiteralRunsAroundTheWindowEnd) {
+  // Literal/length codes: 'a' to 'k' of 1 to 11 bits, 'l' of 12, 'm' of 13, then 'w', 'x', 'y'
+  // and the end of block of 15 (a complete set).
+  std::vector<uint8_t> literals(286, 0);
+  for (int i = 0; i < 11; ++i) literals['a' + i] = static_cast<uint8_t>(i + 1);
+  literals['l'] = 12, literals['m'] = 13;
+  for (int symbol : {int{'w'}, int{'x'}, int{'y'}, 256}) literals[symbol] = 15;
+  const std::vector<uint32_t> codes = CanonicalCodes(literals);
+  const std::vector<uint8_t> data = RandomBytes(32768, 13);
+  for (unsigned run = 0; run <= 5; ++run)
+    for (int past = -8; past <= 2; ++past) {
+      SCOPED_TRACE(testing::Message() << "run " << run << " end " << past);
+      // Stored bytes, then runs of `run` short literals and a long one, the last run ending
+      // `past` bytes after the window's end, then more runs.
+      const size_t start = 32768 - 4 * (run + 1) + past;
+      std::vector<uint8_t> expected(data.begin(), data.begin() + start);
+      BitWriter w;
+      PutStored(w, expected, false);
+      w.Put(1, 1).Put(2, 2).DynamicHeader(literals, {1});  // BFINAL, dynamic codes
+      for (int r = 0; r < 12; ++r) {
+        for (unsigned i = 0; i < run; ++i) {
+          const uint8_t symbol = static_cast<uint8_t>('a' + (r + i) % 8);
+          w.PutCode(codes[symbol], literals[symbol]);
+          expected.push_back(symbol);
+        }
+        const uint8_t symbol = static_cast<uint8_t>('w' + r % 3);
+        w.PutCode(codes[symbol], 15);
+        expected.push_back(symbol);
+      }
+      w.PutCode(codes[256], 15);  // end of block
+      const InflateRun run1 = RunInflate(w.Bytes());
+      ASSERT_EQ(run1.result, 1);
+      ASSERT_EQ(run1.writes, ExpectedWrites(expected.size(), true));
+      ASSERT_EQ(run1.file, expected);
+    }
+}
+
 // The last code ends exactly at the end of the last byte, while a table lookup asks for more
 // bits than remain: the decode succeeds and uses every byte.
 TEST(InflateEdge, LastCodeEndingInTheLastByteSucceeds) {

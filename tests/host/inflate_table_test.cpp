@@ -17,13 +17,15 @@ struct Found {
   unsigned value;
 };
 
+// A table built for a set of lengths; s names the kind of set: 0 distances, 19 code lengths,
+// 257 literals and lengths.
 struct Built {
   int result;
   HuffEntry* table = nullptr;
   unsigned width;
   Built(const std::vector<uint8_t>& lengths, unsigned s, unsigned requested) : width(requested) {
-    result = BuildHuffTable(lengths.data(), static_cast<unsigned>(lengths.size()), s, s == 0 ? distanceBase : lengthBase,
-                            s == 0 ? distanceExtra : lengthExtra, &table, &width);
+    const HuffEntry* entries = s == 0 ? distanceEntries : s == 19 ? codeLengthEntries : literalLengthEntries;
+    result = BuildHuffTable(lengths.data(), static_cast<unsigned>(lengths.size()), entries, &table, &width);
   }
   ~Built() { FreeHuffTables(table); }
   // Looks up a code given first bit first, through the links; returns the final entry with
