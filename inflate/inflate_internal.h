@@ -4,6 +4,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "inflate/inflate.h"
 
@@ -109,13 +110,25 @@ void NextInputByte(InflateState& s);
 // True when the stream has used bits that the input does not hold (spare bytes consumed).
 inline bool InputOverrun(const InflateState& s) { return s.bitCount < 8 * s.spareBytes; }
 
-// Bit access on the record: need n bits (n at most 16), take them, drop them.
+// Bit access on the record: need n bits (n at most 16), take them, drop them. Needing bits
+// takes a whole word of input while the input holds one, else one byte at a time.
 inline void NeedBits(InflateState& s, unsigned n) {
-  while (s.bitCount < n) {
+  if (s.bitCount >= n) return;
+  if (s.inputEnd - InflateStream.input >= static_cast<ptrdiff_t>(sizeof(BitBuffer))) {
+    BitBuffer word;
+    std::memcpy(&word, InflateStream.input, sizeof word);  // little-endian targets only
+    s.bitBuffer |= word << s.bitCount;
+    const unsigned taken = (BitBufferBits - 1 - s.bitCount) >> 3;
+    InflateStream.input += taken;
+    InflateStream.consumed += static_cast<int32_t>(taken);
+    s.bitCount += 8 * taken;
+    return;
+  }
+  do {
     NextInputByte(s);
     s.bitBuffer |= static_cast<BitBuffer>(s.inputByte) << s.bitCount;
     s.bitCount += 8;
-  }
+  } while (s.bitCount < n);
 }
 inline unsigned TakeBits(const InflateState& s, unsigned n) {
   return static_cast<unsigned>(s.bitBuffer & maskBits[n]);
