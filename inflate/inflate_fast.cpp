@@ -79,8 +79,8 @@ constexpr std::array<uint32_t, 32> MakeLowMasks() {
 constexpr std::array<uint32_t, 32> lowMasks = MakeLowMasks();
 
 // The extra bits of a length or distance entry, from the bits as they were before its drop.
-// Such an entry has no kind bits, so (entry >> 8) is its code's bits below 32, the shift's own
-// range: the compiler needs no mask for it.
+// Such an entry has no kind bits, so (entry >> 8) & 0x1F is its code's bits; that mask is the
+// one the processor applies to a 32-bit shift anyway, so it costs no instruction.
 inline uint32_t ExtraValue(BitBuffer before, HuffEntry entry) {
   const uint32_t codeAndExtra = static_cast<uint32_t>(before) & lowMasks[EntryDrop(entry)];
   return codeAndExtra >> ((entry >> 8) & 0x1F);

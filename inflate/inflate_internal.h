@@ -80,8 +80,9 @@ extern const HuffEntry* const literalLengthEntries;
 extern const HuffEntry* const distanceEntries;
 extern const HuffEntry* const codeLengthEntries;
 
-// Requested first-level widths of a dynamic block's tables. Wider than the classic 9 and 6:
-// one table access then decodes nearly every code, and the tables still fit the L1 cache.
+// Requested first-level widths of a block's tables. Wider than the classic 9 and 6: one table
+// access then decodes nearly every code, and the first levels (8 KB and 1 KB) still fit the L1
+// cache beside the window.
 constexpr unsigned literalLookupBits = 11;
 constexpr unsigned distanceLookupBits = 8;
 
