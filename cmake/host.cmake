@@ -39,6 +39,20 @@ gtest_discover_tests(host_tests DISCOVERY_MODE PRE_TEST)
 target_link_libraries(host_tests tw_catalogue)
 add_dependencies(host_tests payload_catalogue make-product pack-catalogue inflate-raw)
 
+# The decoder's tests once more against the 32-bit bit buffer of setup.exe.
+add_library(tw_inflate_narrow_checked STATIC inflate/inflate.cpp inflate/inflate_fast.cpp inflate/inflate_tables.cpp
+            inflate/crc32.cpp inflate/write_at_host.cpp)
+tw_product_options(tw_inflate_narrow_checked)
+target_compile_definitions(tw_inflate_narrow_checked PUBLIC INFLATE_NARROW_BITS=1)
+target_compile_options(tw_inflate_narrow_checked PUBLIC ${SANITIZE})
+target_link_options(tw_inflate_narrow_checked PUBLIC ${SANITIZE})
+file(GLOB INFLATE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/host/inflate_*_test.cpp)
+list(FILTER INFLATE_TEST_SOURCES EXCLUDE REGEX "inflate_raw_tool_test")  # runs the host tool
+add_executable(host_tests_narrow ${INFLATE_TEST_SOURCES})
+target_include_directories(host_tests_narrow PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests/host)
+target_link_libraries(host_tests_narrow tw_inflate_narrow_checked ZLIB::ZLIB ${LIBDEFLATE} GTest::gtest_main)
+gtest_discover_tests(host_tests_narrow DISCOVERY_MODE PRE_TEST TEST_PREFIX "narrow.")
+
 # Script tests (independent readers of the generated archives, and so on).
 add_test(NAME payload.archives_read_by_python
   COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/host/check_archives.py

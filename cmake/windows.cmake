@@ -85,6 +85,7 @@ endforeach()
 
 # Console programs used by tests and benchmarks (hold_file, copy_bench).
 file(GLOB WIN_TOOL_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/tools/*.cpp)
+list(FILTER WIN_TOOL_SOURCES EXCLUDE REGEX "/decode_bench\\.cpp$")  # built below, with its own WriteAt
 foreach(source ${WIN_TOOL_SOURCES})
   get_filename_component(name ${source} NAME_WE)
   add_executable(${name} ${source})
@@ -95,6 +96,17 @@ endforeach()
 # decoder in copy_bench.
 find_library(MINGW_ZLIB libz.a REQUIRED)
 target_link_libraries(copy_bench ${MINGW_ZLIB})
+# The installation run in copy_bench uses the program's texts (progress, shortcut names).
+target_sources(copy_bench PRIVATE ${RESOURCE_OBJECT})
+# decode_bench: the decoder's sources with the program's options and its own WriteAt, which
+# keeps the output in memory.
+set(DECODER_SOURCES ${PORTABLE_SOURCES})
+list(FILTER DECODER_SOURCES INCLUDE REGEX "^inflate/")
+list(TRANSFORM DECODER_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
+add_executable(decode_bench tests/win/tools/decode_bench.cpp ${DECODER_SOURCES} install/payload_catalogue.cpp)
+tw_product_options(decode_bench)
+target_compile_options(decode_bench PRIVATE -O2)
+target_link_libraries(decode_bench tw_catalogue ${MINGW_ZLIB})
 
 # Libraries of our own with chosen version resources, for the version-probe tests.
 include(cmake/test-modules.cmake)

@@ -32,48 +32,8 @@ void CountBlock([[maybe_unused]] unsigned type) {
 #endif
 }
 
-void CountDistance([[maybe_unused]] uint32_t distance) {
-#if INFLATE_COLLECT_STATS
-  if (distance > InflateStats.maxDistance) InflateStats.maxDistance = distance;
-#endif
-}
-
 // A code set without codes builds no table; decoding through it uses this one, which fails.
-constexpr HuffEntry noCodes[1] = {{OpInvalid, 0, 0}};
-
-// The decoding loop refills only while this many input bytes remain: one refill per step on
-// the host (at most 7 bytes taken, 8 loaded), three on the 32-bit target (3 each, 4 loaded).
-constexpr ptrdiff_t FastInputMargin = 16;
-
-BitBuffer LoadWord(const uint8_t* p) {
-  BitBuffer word;
-  std::memcpy(&word, p, sizeof word);  // little-endian targets only (x86 host and Windows)
-  return word;
-}
-
-// Fills the bit buffer with whole bytes up to BitBufferBits - 8 .. BitBufferBits - 1 counted
-// bits; needs sizeof(BitBuffer) readable bytes at in. Bits already counted stay as they are.
-inline void Refill(BitBuffer& bits, unsigned& count, const uint8_t*& in) {
-  bits |= LoadWord(in) << count;
-  in += (BitBufferBits - 1 - count) >> 3;
-  count |= BitBufferBits - 8;
-}
-
-inline void Consume(BitBuffer& bits, unsigned& count, unsigned n) {
-  bits >>= n;
-  count -= n;
-}
-
-// A table entry read as one word (little-endian: op, bits, value from the low byte up).
-inline uint32_t LoadEntry(const HuffEntry* table, size_t index) {
-  uint32_t entry;
-  std::memcpy(&entry, table + index, sizeof entry);
-  return entry;
-}
-inline unsigned EntryOp(uint32_t entry) { return entry & 0xFF; }
-inline unsigned EntryBits(uint32_t entry) { return (entry >> 8) & 0xFF; }
-inline unsigned EntryValue(uint32_t entry) { return entry >> 16; }
-static_assert(offsetof(HuffEntry, op) == 0 && offsetof(HuffEntry, bits) == 1 && offsetof(HuffEntry, value) == 2);
+constexpr HuffEntry noCodes[1] = {EntryInvalid};
 
 // Stores one output byte; a full window is written at once.
 int PutByte(InflateState& s, uint8_t byte) {
@@ -106,42 +66,49 @@ int CopyMatch(InflateState& s, uint32_t distance, uint32_t length) {
   return 1;
 }
 
-// Decodes one symbol with the record's bit discipline (need, take, drop). An invalid entry is
-// returned before its bits are dropped.
-HuffEntry DecodeSymbol(InflateState& s, const HuffEntry* table, unsigned width) {
+// Finds the entry of the next code with the record's bit discipline (need, take, drop),
+// through a link when there is one. Drops the first-level bits of a link; the caller drops the
+// code's own bits (EntryCodeBits) and its extra bits.
+HuffEntry FindEntry(InflateState& s, const HuffEntry* table, unsigned width) {
   NeedBits(s, width);
   HuffEntry entry = table[TakeBits(s, width)];
-  if (entry.op > OpLinkBase && entry.op != OpInvalid) {
-    DropBits(s, entry.bits);
-    const unsigned subBits = entry.op - OpLinkBase;
+  if (entry & EntryLink) {
+    DropBits(s, EntryDrop(entry));
+    const unsigned subBits = EntryCodeBits(entry);
     NeedBits(s, subBits);
-    entry = table[entry.value + TakeBits(s, subBits)];
+    entry = table[EntryValue(entry) + TakeBits(s, subBits)];
   }
-  if (entry.op != OpInvalid) DropBits(s, entry.bits);
   return entry;
+}
+
+// The value of a length or distance entry whose code bits are dropped: its base plus its
+// extra bits.
+uint32_t TakeValue(InflateState& s, HuffEntry entry) {
+  const unsigned extraBits = EntryExtraBits(entry);
+  NeedBits(s, extraBits);
+  const uint32_t value = EntryValue(entry) + TakeBits(s, extraBits);
+  DropBits(s, extraBits);
+  return value;
 }
 
 // One literal, match or end of block, decoded through the record with every check: used near
 // the end of the input and of the window.
 enum class SymbolStep { Stored, Failed, EndOfBlock };  // a literal or match stored; failure; end
-SymbolStep InflateOneSymbol(InflateState& s, const HuffEntry* literalTable, const HuffEntry* distanceTable,
-                     unsigned literalBits, unsigned distanceBits) {
-  HuffEntry entry = DecodeSymbol(s, literalTable, literalBits);
-  if (entry.op == OpInvalid) return SymbolStep::Failed;
-  if (entry.op == OpLiteral) {
+SymbolStep InflateOneSymbol(InflateState& s, const CodeTables& tables) {
+  HuffEntry entry = FindEntry(s, tables.literals, tables.literalBits);
+  if (entry == EntryInvalid) return SymbolStep::Failed;
+  DropBits(s, EntryCodeBits(entry));
+  if (entry & EntryLiteral) {
     if (InputOverrun(s)) return SymbolStep::Failed;
-    return PutByte(s, static_cast<uint8_t>(entry.value)) ? SymbolStep::Stored : SymbolStep::Failed;
+    return PutByte(s, static_cast<uint8_t>(EntryValue(entry))) ? SymbolStep::Stored : SymbolStep::Failed;
   }
-  if (entry.op == OpEndOfBlock) return InputOverrun(s) ? SymbolStep::Failed : SymbolStep::EndOfBlock;
+  if (entry & EntryEndOfBlock) return InputOverrun(s) ? SymbolStep::Failed : SymbolStep::EndOfBlock;
 
-  NeedBits(s, entry.op);
-  const uint32_t length = entry.value + TakeBits(s, entry.op);
-  DropBits(s, entry.op);
-  entry = DecodeSymbol(s, distanceTable, distanceBits);
-  if (entry.op == OpInvalid) return SymbolStep::Failed;
-  NeedBits(s, entry.op);
-  const uint32_t distance = entry.value + TakeBits(s, entry.op);
-  DropBits(s, entry.op);
+  const uint32_t length = TakeValue(s, entry);
+  entry = FindEntry(s, tables.distances, tables.distanceBits);
+  if (entry & EntryExceptional) return SymbolStep::Failed;
+  DropBits(s, EntryCodeBits(entry));
+  const uint32_t distance = TakeValue(s, entry);
   if (InputOverrun(s)) return SymbolStep::Failed;
   CountDistance(distance);
   if (distance > static_cast<uint32_t>(s.window + s.windowPos - s.historyStart)) return SymbolStep::Failed;
@@ -156,9 +123,9 @@ int ReadCodeLengths(InflateState& s, const HuffEntry* table, unsigned width, uin
   for (unsigned i = 0; i < total;) {
     NeedBits(s, width);
     const HuffEntry entry = table[TakeBits(s, width)];
-    if (entry.op == OpInvalid) return ResultMalformed;
-    DropBits(s, entry.bits);
-    const unsigned symbol = entry.value;
+    if (entry == EntryInvalid) return ResultMalformed;
+    DropBits(s, EntryDrop(entry));
+    const unsigned symbol = EntryValue(entry);
     if (symbol < 16) {
       if (InputOverrun(s)) return ResultMalformed;
       lengths[i++] = static_cast<uint8_t>(symbol);
@@ -308,10 +275,10 @@ int InflateFixed(InflateState& s) {
     HuffEntry* literals = nullptr;
     HuffEntry* distances = nullptr;
     unsigned lBits = literalLookupBits, dBits = 5;
-    const int literalResult = BuildHuffTable(lengths, 288, 257, lengthBase, lengthExtra, &literals, &lBits);
+    const int literalResult = BuildHuffTable(lengths, 288, literalLengthEntries, &literals, &lBits);
     for (unsigned i = 0; i < 30; ++i) lengths[i] = 5;
     // 30 codes of 5 bits leave two codes unused: the set is incomplete, which is accepted.
-    const int distanceResult = BuildHuffTable(lengths, 30, 0, distanceBase, distanceExtra, &distances, &dBits);
+    const int distanceResult = BuildHuffTable(lengths, 30, distanceEntries, &distances, &dBits);
     if (literalResult != ResultOk || (distanceResult != ResultOk && distanceResult != ResultIncompleteSet)) {
       FreeHuffTables(literals);
       FreeHuffTables(distances);
@@ -356,175 +323,44 @@ int InflateDynamic(InflateState& s) {
   if (InputOverrun(s)) return ResultMalformed;
   HuffEntry* lengthTable = nullptr;
   unsigned lengthBits = 7;
-  int result = BuildHuffTable(lengths, 19, 19, nullptr, nullptr, &lengthTable, &lengthBits);
+  int result = BuildHuffTable(lengths, 19, codeLengthEntries, &lengthTable, &lengthBits);
   if (result == ResultOk) result = ReadCodeLengths(s, lengthTable, lengthBits, lengths, nl + nd);
   FreeHuffTables(lengthTable);
   if (result != ResultOk) return result;
 
   HuffEntry* literalTable = nullptr;
   unsigned literalBits = literalLookupBits;
-  result = BuildHuffTable(lengths, nl, 257, lengthBase, lengthExtra, &literalTable, &literalBits);
+  result = BuildHuffTable(lengths, nl, literalLengthEntries, &literalTable, &literalBits);
   if (result != ResultOk) {
     FreeHuffTables(literalTable);
     return result;
   }
   HuffEntry* distanceTable = nullptr;
   unsigned distanceBits = distanceLookupBits;
-  result = BuildHuffTable(lengths + nl, nd, 0, distanceBase, distanceExtra, &distanceTable, &distanceBits);
+  result = BuildHuffTable(lengths + nl, nd, distanceEntries, &distanceTable, &distanceBits);
   if (result == ResultOk) result = InflateCodes(s, literalTable, distanceTable, literalBits, distanceBits);
   FreeHuffTables(distanceTable);
   FreeHuffTables(literalTable);
   return result;
 }
 
-// The decoding loop. While at least FastInputMargin input bytes remain and a whole match fits
-// before the end of the window, it works on local copies of the bit buffer, the input and the
-// window position: one word-wide refill per literal run or match, each table entry read as one
-// word, the next literal/length entry looked up before the current symbol is finished, and
-// matches copied 8 or 16 bytes at a time. Otherwise it decodes one symbol at a time through
-// the record (InflateOneSymbol). One long function: the locals must stay in registers.
-//
-// Bit budget on the host: a refill leaves 56 to 63 counted bits and all 64 bits of the buffer
-// hold input, because the word load fills the buffer to the top. A match takes at most
-// 15 + 5 + 15 + 13 = 48 bits; three literals at most 45, and the lookup after them 15 more.
-// On the 32-bit target a refill leaves 24 to 31 bits: one more refill before the distance code
-// and one before its extra bits; a second literal per refill when its bits are still counted
-// (24 bits less the first literal's), which with codes of at most 12 bits is always.
+// The decoding loop: the fast loop (InflateFast) while the input and the window leave room,
+// CopyMatch for a match that reaches the end of the window, and one symbol at a time through the
+// record near the end of the input.
 int InflateCodes(InflateState& s, const HuffEntry* literalTable, const HuffEntry* distanceTable,
                  unsigned literalBits, unsigned distanceBits) {
-  if (literalTable == nullptr) literalTable = noCodes, literalBits = 0;
-  if (distanceTable == nullptr) distanceTable = noCodes, distanceBits = 0;
-  const BitBuffer literalMask = maskBits[literalBits];
-  const BitBuffer distanceMask = maskBits[distanceBits];
-  uint8_t* const outFastEnd = s.window + WindowSize - MaxMatchLength;
-  constexpr bool WideBuffer = BitBufferBits >= 64;
-
+  CodeTables tables = {literalTable, distanceTable, literalBits, distanceBits};
+  if (literalTable == nullptr) tables.literals = noCodes, tables.literalBits = 0;
+  if (distanceTable == nullptr) tables.distances = noCodes, tables.distanceBits = 0;
   for (;;) {
-    const uint8_t* in = InflateStream.input;
-    const uint8_t* const inEnd = s.inputEnd;
-    BitBuffer bits = s.bitBuffer;
-    unsigned count = s.bitCount;
-    uint8_t* out = s.window + s.windowPos;
-    constexpr int Running = -1;
-    int outcome = Running;
-
-    if (inEnd - in >= FastInputMargin && out < outFastEnd) {
-      Refill(bits, count, in);
-      uint32_t entry = LoadEntry(literalTable, bits & literalMask);
-      do {
-        if (EntryOp(entry) == OpLiteral) {
-          Consume(bits, count, EntryBits(entry));
-          *out++ = static_cast<uint8_t>(EntryValue(entry));
-          entry = LoadEntry(literalTable, bits & literalMask);
-          // 32-bit: the second literal only when its bits are still counted (nearly always).
-          if (EntryOp(entry) == OpLiteral && (WideBuffer || EntryBits(entry) <= count)) {
-            Consume(bits, count, EntryBits(entry));
-            *out++ = static_cast<uint8_t>(EntryValue(entry));
-            if (!WideBuffer) {
-              // Fewer than 10 bits of input may be left in the buffer: look up after the refill.
-              Refill(bits, count, in);
-              entry = LoadEntry(literalTable, bits & literalMask);
-              continue;
-            }
-            entry = LoadEntry(literalTable, bits & literalMask);
-            if (EntryOp(entry) == OpLiteral) {
-              Consume(bits, count, EntryBits(entry));
-              *out++ = static_cast<uint8_t>(EntryValue(entry));
-              entry = LoadEntry(literalTable, bits & literalMask);
-            }
-          }
-          Refill(bits, count, in);  // leaves the low bits, and so the entry, unchanged
-          continue;
-        }
-        if (EntryOp(entry) > OpLinkBase) {
-          if (EntryOp(entry) == OpInvalid) {
-            outcome = ResultMalformed;
-            break;
-          }
-          Consume(bits, count, EntryBits(entry));
-          entry = LoadEntry(literalTable, EntryValue(entry) + (bits & maskBits[EntryOp(entry) - OpLinkBase]));
-          if (EntryOp(entry) == OpLiteral) {
-            Consume(bits, count, EntryBits(entry));
-            *out++ = static_cast<uint8_t>(EntryValue(entry));
-            Refill(bits, count, in);
-            entry = LoadEntry(literalTable, bits & literalMask);
-            continue;
-          }
-        }
-        if (EntryOp(entry) == OpEndOfBlock) {
-          Consume(bits, count, EntryBits(entry));
-          outcome = ResultOk;
-          break;
-        }
-        if (EntryOp(entry) == OpInvalid) {
-          outcome = ResultMalformed;
-          break;
-        }
-        Consume(bits, count, EntryBits(entry));
-        const uint32_t length = EntryValue(entry) + static_cast<uint32_t>(bits & maskBits[EntryOp(entry)]);
-        Consume(bits, count, EntryOp(entry));
-
-        if (!WideBuffer) Refill(bits, count, in);
-        entry = LoadEntry(distanceTable, bits & distanceMask);
-        if (EntryOp(entry) > OpLinkBase && EntryOp(entry) != OpInvalid) {
-          Consume(bits, count, EntryBits(entry));
-          entry = LoadEntry(distanceTable, EntryValue(entry) + (bits & maskBits[EntryOp(entry) - OpLinkBase]));
-        }
-        if (EntryOp(entry) == OpInvalid) {
-          outcome = ResultMalformed;
-          break;
-        }
-        Consume(bits, count, EntryBits(entry));
-        if (!WideBuffer) Refill(bits, count, in);
-        const uint32_t distance = EntryValue(entry) + static_cast<uint32_t>(bits & maskBits[EntryOp(entry)]);
-        Consume(bits, count, EntryOp(entry));
-        CountDistance(distance);
-        if (distance > static_cast<uint32_t>(out - s.historyStart)) {
-          outcome = ResultMalformed;
-          break;
-        }
-
-        // The whole match fits before the end of the window; wide copies may run up to 15
-        // bytes past it, into bytes that are written later or into the spare bytes after the
-        // window.
-        const uint8_t* from = out - distance;
-        uint8_t* const end = out + length;
-        if (distance >= 16) {
-          do {
-            std::memcpy(out, from, 16);
-            out += 16;
-            from += 16;
-          } while (out < end);
-        } else if (distance >= 8) {
-          do {
-            std::memcpy(out, from, 8);
-            out += 8;
-            from += 8;
-          } while (out < end);
-        } else if (distance == 1) {
-          const uint64_t repeated = 0x0101010101010101ull * *from;
-          do {
-            std::memcpy(out, &repeated, 8);
-            out += 8;
-          } while (out < end);
-        } else {
-          do *out++ = *from++;
-          while (out < end);
-        }
-        out = end;
-        Refill(bits, count, in);
-        entry = LoadEntry(literalTable, bits & literalMask);
-      } while (inEnd - in >= FastInputMargin && out < outFastEnd);
+    PendingMatch pending;
+    const int outcome = InflateFast(s, tables, pending);
+    if (outcome == FastMatchPending) {
+      if (!CopyMatch(s, pending.distance, pending.length)) return ResultMalformed;
+      continue;
     }
-
-    InflateStream.consumed += static_cast<int32_t>(in - InflateStream.input);
-    InflateStream.input = in;
-    s.bitBuffer = bits;
-    s.bitCount = count;
-    s.windowPos = static_cast<uint32_t>(out - s.window);
-    if (outcome != Running) return outcome;
-
-    const SymbolStep step = InflateOneSymbol(s, literalTable, distanceTable, literalBits, distanceBits);
+    if (outcome != FastStopped) return outcome;
+    const SymbolStep step = InflateOneSymbol(s, tables);
     if (step == SymbolStep::Failed) return ResultMalformed;
     if (step == SymbolStep::EndOfBlock) return ResultOk;
   }

@@ -127,6 +127,128 @@ TEST(InflateEdge, ReferencesReachIntoThePreviousWindow) {
   }
 }
 
+// Matches that end well before, just before, exactly at, just after and well after the end of
+// the window, copied in each way the decoder has (one repeated byte, overlapping runs, 8 and 16
+// bytes at a time, long matches), with codes after them: the output and the writes are exact.
+TEST(InflateEdge, MatchesAroundTheWindowEndInEveryCopyWay) {
+  const unsigned distances[] = {1, 2, 7, 8, 15, 16, 31, 32, 33, 1000};
+  const unsigned lengths[] = {3, 8, 15, 16, 17, 32, 33, 100, 258};
+  const int pastTheEnd[] = {-40, -1, 0, 1, 40};  // where the match ends, from the second window's end
+  const std::vector<uint8_t> data = RandomBytes(65536 + 40, 12);
+  for (unsigned distance : distances)
+    for (unsigned length : lengths)
+      for (int past : pastTheEnd) {
+        SCOPED_TRACE(testing::Message() << "distance " << distance << " length " << length << " end " << past);
+        const size_t start = 65536 + past - length;  // bytes before the match, from two stored blocks
+        std::vector<uint8_t> expected(data.begin(), data.begin() + start);
+        BitWriter w;
+        PutStored(w, std::vector<uint8_t>(expected.begin(), expected.begin() + 40000), false);
+        PutStored(w, std::vector<uint8_t>(expected.begin() + 40000, expected.end()), false);
+        w.Put(1, 1).Put(1, 2)                 // BFINAL, fixed codes
+            .FixedMatch(length, distance);    // the match
+        for (unsigned i = 0; i < length; ++i) expected.push_back(expected[expected.size() - distance]);
+        for (int i = 0; i < 24; ++i) {        // enough codes after it for the fast loop
+          w.FixedLiteral(data[i]);
+          expected.push_back(data[i]);
+        }
+        w.FixedEndOfBlock();
+        const InflateRun run = RunInflate(w.Bytes());
+        ASSERT_EQ(run.result, 1);
+        ASSERT_EQ(run.writes, ExpectedWrites(expected.size(), true));
+        ASSERT_EQ(run.file, expected);
+      }
+}
+
+// The longest codes back to back: 15-bit literals, 15-bit length codes with 5 extra bits and
+// 15-bit distance codes with 13 extra bits (28 bits for one distance, more than a 32-bit bit
+// buffer holds after a refill), alone and mixed with a 1-bit literal.
+TEST(InflateEdge, LongestCodesBackToBack) {
+  // Literal/length codes: 'a' to 'l' of 1 to 12 bits, then eight of 15 bits (a complete set).
+  std::vector<uint8_t> literals(286, 0);
+  for (int i = 0; i < 12; ++i) literals['a' + i] = static_cast<uint8_t>(i + 1);
+  for (int symbol : {int{'w'}, int{'x'}, int{'y'}, int{'z'}, 256, 257, 284, 285}) literals[symbol] = 15;
+  // Distance codes: symbols 0 to 11 of 1 to 12 bits, 22 to 29 of 15 bits.
+  std::vector<uint8_t> distances(30, 0);
+  for (int i = 0; i < 12; ++i) distances[i] = static_cast<uint8_t>(i + 1);
+  for (int symbol = 22; symbol < 30; ++symbol) distances[symbol] = 15;
+  const std::vector<uint32_t> lc = CanonicalCodes(literals), dc = CanonicalCodes(distances);
+
+  enum Item { LongLiteral, ShortLiteral, LongMatch };
+  const std::vector<Item> rows[] = {
+      {LongLiteral}, {LongMatch}, {LongLiteral, LongMatch}, {ShortLiteral, LongMatch},
+      {LongLiteral, LongLiteral, ShortLiteral, LongMatch}};
+  const std::vector<uint8_t> history = RandomBytes(33000, 21);
+  for (size_t row = 0; row < std::size(rows); ++row) {
+    SCOPED_TRACE(row);
+    BitWriter w;
+    PutStored(w, history, false);
+    w.Put(1, 1).Put(2, 2).DynamicHeader(literals, distances);  // BFINAL, dynamic codes
+    std::vector<uint8_t> expected = history;
+    for (unsigned r = 0; r < 30; ++r)
+      for (Item item : rows[row]) {
+        if (item == LongLiteral) {
+          const uint8_t symbol = static_cast<uint8_t>('w' + r % 4);
+          w.PutCode(lc[symbol], 15);
+          expected.push_back(symbol);
+        } else if (item == ShortLiteral) {
+          w.PutCode(lc['a'], 1);
+          expected.push_back('a');
+        } else {
+          const unsigned length = 227 + (r * 7) % 31, distance = 24577 + (r * 1237) % 8192;
+          w.PutCode(lc[284], 15).Put(length - 227, 5)          // length symbol 284, 5 extra bits
+              .PutCode(dc[29], 15).Put(distance - 24577, 13);  // distance symbol 29, 13 extra bits
+          for (unsigned i = 0; i < length; ++i) expected.push_back(expected[expected.size() - distance]);
+        }
+      }
+    for (int i = 0; i < 24; ++i) w.PutCode(lc['l'], 12), expected.push_back('l');
+    w.PutCode(lc[256], 15);  // end of block
+    const InflateRun run = RunInflate(w.Bytes());
+    ASSERT_EQ(run.result, 1);
+    ASSERT_EQ(run.writes, ExpectedWrites(expected.size(), true));
+    ASSERT_EQ(run.file, expected);
+  }
+}
+
+// Runs of literals around the end of the window, each run of short codes closed by a literal
+// with a 15-bit code (found through a sub-table), at every position near the end: the window is
+// written exactly when it fills.
+TEST(InflateEdge, LiteralRunsAroundTheWindowEnd) {
+  // Literal/length codes: 'a' to 'k' of 1 to 11 bits, 'l' of 12, 'm' of 13, then 'w', 'x', 'y'
+  // and the end of block of 15 (a complete set).
+  std::vector<uint8_t> literals(286, 0);
+  for (int i = 0; i < 11; ++i) literals['a' + i] = static_cast<uint8_t>(i + 1);
+  literals['l'] = 12, literals['m'] = 13;
+  for (int symbol : {int{'w'}, int{'x'}, int{'y'}, 256}) literals[symbol] = 15;
+  const std::vector<uint32_t> codes = CanonicalCodes(literals);
+  const std::vector<uint8_t> data = RandomBytes(32768, 13);
+  for (unsigned run = 0; run <= 5; ++run)
+    for (int past = -8; past <= 2; ++past) {
+      SCOPED_TRACE(testing::Message() << "run " << run << " end " << past);
+      // Stored bytes, then runs of `run` short literals and a long one, the last run ending
+      // `past` bytes after the window's end, then more runs.
+      const size_t start = 32768 - 4 * (run + 1) + past;
+      std::vector<uint8_t> expected(data.begin(), data.begin() + start);
+      BitWriter w;
+      PutStored(w, expected, false);
+      w.Put(1, 1).Put(2, 2).DynamicHeader(literals, {1});  // BFINAL, dynamic codes
+      for (int r = 0; r < 12; ++r) {
+        for (unsigned i = 0; i < run; ++i) {
+          const uint8_t symbol = static_cast<uint8_t>('a' + (r + i) % 8);
+          w.PutCode(codes[symbol], literals[symbol]);
+          expected.push_back(symbol);
+        }
+        const uint8_t symbol = static_cast<uint8_t>('w' + r % 3);
+        w.PutCode(codes[symbol], 15);
+        expected.push_back(symbol);
+      }
+      w.PutCode(codes[256], 15);  // end of block
+      const InflateRun run1 = RunInflate(w.Bytes());
+      ASSERT_EQ(run1.result, 1);
+      ASSERT_EQ(run1.writes, ExpectedWrites(expected.size(), true));
+      ASSERT_EQ(run1.file, expected);
+    }
+}
+
 // The last code ends exactly at the end of the last byte, while a table lookup asks for more
 // bits than remain: the decode succeeds and uses every byte.
 TEST(InflateEdge, LastCodeEndingInTheLastByteSucceeds) {

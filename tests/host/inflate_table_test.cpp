@@ -9,26 +9,43 @@
 
 namespace {
 
+enum class Kind { Literal, EndOfBlock, LengthOrDistance, Invalid, Other };
+struct Found {
+  Kind kind;
+  unsigned bits;   // the code's length, over both levels
+  unsigned extra;  // extra bits of a length or distance
+  unsigned value;
+};
+
+// A table built for a set of lengths; s names the kind of set: 0 distances, 19 code lengths,
+// 257 literals and lengths.
 struct Built {
   int result;
   HuffEntry* table = nullptr;
   unsigned width;
   Built(const std::vector<uint8_t>& lengths, unsigned s, unsigned requested) : width(requested) {
-    result = BuildHuffTable(lengths.data(), static_cast<unsigned>(lengths.size()), s, s == 0 ? distanceBase : lengthBase,
-                            s == 0 ? distanceExtra : lengthExtra, &table, &width);
+    const HuffEntry* entries = s == 0 ? distanceEntries : s == 19 ? codeLengthEntries : literalLengthEntries;
+    result = BuildHuffTable(lengths.data(), static_cast<unsigned>(lengths.size()), entries, &table, &width);
   }
   ~Built() { FreeHuffTables(table); }
-  // Looks up a code given first bit first, through the links; returns the final entry.
-  HuffEntry Lookup(uint32_t code, unsigned length) const {
+  // Looks up a code given first bit first, through the links; returns the final entry with
+  // the code's whole length.
+  Found Lookup(uint32_t code, unsigned length) const {
     uint32_t stream = 0;  // the code's bits in stream order, padded with zeros
     for (unsigned i = 0; i < length; ++i) stream |= ((code >> (length - 1 - i)) & 1) << i;
     HuffEntry e = table[stream & maskBits[width]];
-    if (e.op > OpLinkBase && e.op != OpInvalid) {
-      const unsigned used = e.bits;
-      e = table[e.value + ((stream >> used) & maskBits[e.op - OpLinkBase])];
-      e.bits = static_cast<uint8_t>(e.bits + used);
+    unsigned used = 0;
+    if (e & EntryLink) {
+      EXPECT_EQ(EntryDrop(e), width);
+      used = width;
+      e = table[EntryValue(e) + ((stream >> used) & maskBits[EntryCodeBits(e)])];
     }
-    return e;
+    const Kind kind = e & EntryLiteral ? Kind::Literal
+                      : e == EntryInvalid ? Kind::Invalid
+                      : e & EntryEndOfBlock ? Kind::EndOfBlock
+                      : e & EntryExceptional ? Kind::Other
+                                             : Kind::LengthOrDistance;
+    return {kind, used + EntryCodeBits(e), EntryExtraBits(e), EntryValue(e)};
   }
 };
 
@@ -75,25 +92,26 @@ TEST(BuildHuffTable, WidthIsClampedToTheCodeLengths) {
 TEST(BuildHuffTable, UnusedCodesAreInvalid) {
   Built single({0, 0, 0, 0, 0, 0, 0, 0, 1}, 19, 7);
   ASSERT_EQ(single.result, 0);
-  EXPECT_EQ(single.Lookup(0, 1).op, OpLiteral);
-  EXPECT_EQ(single.Lookup(0, 1).value, 8);
-  EXPECT_EQ(single.Lookup(1, 1).op, OpInvalid);
+  EXPECT_EQ(single.Lookup(0, 1).kind, Kind::Literal);
+  EXPECT_EQ(single.Lookup(0, 1).value, 8u);
+  EXPECT_EQ(single.Lookup(1, 1).kind, Kind::Invalid);
 
   std::vector<uint8_t> fixedDistances(30, 5);
   Built fixed(fixedDistances, 0, 5);
   EXPECT_EQ(fixed.result, 1);
-  EXPECT_EQ(fixed.Lookup(29, 5).op, 13);
-  EXPECT_EQ(fixed.Lookup(29, 5).value, 24577);
-  EXPECT_EQ(fixed.Lookup(30, 5).op, OpInvalid);
-  EXPECT_EQ(fixed.Lookup(31, 5).op, OpInvalid);
+  EXPECT_EQ(fixed.Lookup(29, 5).kind, Kind::LengthOrDistance);
+  EXPECT_EQ(fixed.Lookup(29, 5).extra, 13u);
+  EXPECT_EQ(fixed.Lookup(29, 5).value, 24577u);
+  EXPECT_EQ(fixed.Lookup(30, 5).kind, Kind::Invalid);
+  EXPECT_EQ(fixed.Lookup(31, 5).kind, Kind::Invalid);
 
   std::vector<uint8_t> literals(288, 8);  // the fixed literal/length set
   for (int i = 144; i < 256; ++i) literals[i] = 9;
   for (int i = 256; i < 280; ++i) literals[i] = 7;
   Built withExtra(literals, 257, 10);
   EXPECT_EQ(withExtra.result, 0);
-  EXPECT_EQ(withExtra.Lookup(CanonicalCodes(literals)[287], 8).op, OpInvalid);
-  EXPECT_EQ(withExtra.Lookup(CanonicalCodes(literals)[256], 7).op, OpEndOfBlock);
+  EXPECT_EQ(withExtra.Lookup(CanonicalCodes(literals)[287], 8).kind, Kind::Invalid);
+  EXPECT_EQ(withExtra.Lookup(CanonicalCodes(literals)[256], 7).kind, Kind::EndOfBlock);
 }
 
 // Random complete and incomplete sets with codes up to 15 bits: every code finds its symbol,
@@ -121,18 +139,21 @@ TEST(BuildHuffTable, EveryCodeDecodesThroughTheLevels) {
     const std::vector<uint32_t> codes = CanonicalCodes(lengths);
     for (unsigned s = 0; s < n; ++s) {
       if (lengths[s] == 0) continue;
-      const HuffEntry e = b.Lookup(codes[s], lengths[s]);
+      const Found e = b.Lookup(codes[s], lengths[s]);
       ASSERT_EQ(e.bits, lengths[s]) << "symbol " << s;
       if (distances) {
-        EXPECT_EQ(e.op, distanceExtra[s]);
+        EXPECT_EQ(e.kind, Kind::LengthOrDistance);
+        EXPECT_EQ(e.extra, distanceExtra[s]);
         EXPECT_EQ(e.value, distanceBase[s]);
       } else if (s < 256) {
-        EXPECT_EQ(e.op, OpLiteral);
+        EXPECT_EQ(e.kind, Kind::Literal);
+        EXPECT_EQ(e.extra, 0u);
         EXPECT_EQ(e.value, s);
       } else if (s == 256) {
-        EXPECT_EQ(e.op, OpEndOfBlock);
+        EXPECT_EQ(e.kind, Kind::EndOfBlock);
       } else {
-        EXPECT_EQ(e.op, lengthExtra[s - 257]);
+        EXPECT_EQ(e.kind, Kind::LengthOrDistance);
+        EXPECT_EQ(e.extra, lengthExtra[s - 257]);
         EXPECT_EQ(e.value, lengthBase[s - 257]);
       }
     }

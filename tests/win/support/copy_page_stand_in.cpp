@@ -18,20 +18,23 @@ struct ActiveRun {
 };
 ActiveRun* activeRun = nullptr;
 
+double SecondsSinceStart() {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return double(now.QuadPart - activeRun->start.QuadPart) / double(activeRun->frequency.QuadPart);
+}
+
 LRESULT CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (activeRun && message == WM_SETUP_PROGRESS) {
     InstallRunRecord& record = *activeRun->record;
-    record.progress.push_back({static_cast<uint32_t>(wParam), reinterpret_cast<const char*>(lParam)});
+    record.progress.push_back(
+        {static_cast<uint32_t>(wParam), reinterpret_cast<const char*>(lParam), SecondsSinceStart()});
     if (activeRun->script->onProgress) activeRun->script->onProgress(record.progress.size() - 1, record.progress.back());
     return 0;
   }
   if (activeRun && message == WM_SETUP_DONE) {
     InstallRunRecord& record = *activeRun->record;
-    if (record.done.empty()) {
-      LARGE_INTEGER now;
-      QueryPerformanceCounter(&now);
-      record.secondsToDone = double(now.QuadPart - activeRun->start.QuadPart) / double(activeRun->frequency.QuadPart);
-    }
+    if (record.done.empty()) record.secondsToDone = SecondsSinceStart();
     record.done.push_back(static_cast<int>(wParam));
     return 0;
   }

@@ -12,6 +12,7 @@
 struct ProgressReport {
   uint32_t percent;
   std::string text;  // copied during the call: the run's text is valid only then
+  double seconds;    // when it arrived, from the start of the run
 };
 
 struct CopyErrorBox {
