@@ -1,5 +1,6 @@
 # Tarnwick Pro 5.0 setup program.
-#   make run     build setup.exe with the default product and run it under Wine
+#   make run     build setup.exe with the default product and run it under Wine (UNINSTALL=1:
+#                then remove it again through its uninstall entry)
 #   make test    build everything and run every test (host and Wine), ending with CTest's summary
 #   make bench   benchmarks (decoder against zlib and libdeflate; copy run against a plain write;
 #                the start-up check of the catalogue; Finish to the end, with and without the update)
@@ -17,7 +18,7 @@ MAKEFLAGS += --no-print-directory
 .PHONY: run test bench fuzz deps build host win fuzzbuild clean
 
 run: build
-	@tools/run-setup.sh "$(BUILD)"
+	@UNINSTALL="$(UNINSTALL)" tools/run-setup.sh "$(BUILD)"
 
 test: build fuzzbuild
 	@printf 'subdirs("host" "win" "fuzz")\n' > $(BUILD)/CTestTestfile.cmake

@@ -77,15 +77,20 @@ registered() {
   fi
 }
 
+# The keys of keys and values new or changed from snapshot FROM to snapshot TO, of one root, one
+# a line; the system's own bookkeeping left out.
+changed_keys() {  # changed_keys FROM TO ROOT
+  LC_ALL=C comm -13 "$run/$1-$3.txt" "$run/$2-$3.txt" | sed 's/\]|.*/]/; s/^\[\(.*\)\]$/\1/' |
+    LC_ALL=C sort -u |
+    grep -v -i -E '\\(Hardware|Enum|Services|DeviceClasses|Hardware Profiles|Wine|MuiCache|ShellNoRoam)(\\|$)|\\Explorer\\Advanced$|\\CurrentControlSet\\Control\\(ServiceCurrent|Update|Video)' || true
+}
+
 # The keys that the whole installation wrote, per root: keys and keys of values new or changed
 # since the snapshot "start" (taken before setup.exe ran).
 summary_registry() {
   local root count
   for root in HKEY_LOCAL_MACHINE HKEY_CURRENT_USER HKEY_CLASSES_ROOT; do
-    LC_ALL=C comm -13 "$run/start-$root.txt" "$run/after-$root.txt" | sed 's/\]|.*/]/; s/^\[\(.*\)\]$/\1/' |
-      LC_ALL=C sort -u |
-      grep -v -i -E '\\(Hardware|Enum|Services|DeviceClasses|Hardware Profiles|Wine|MuiCache|ShellNoRoam)(\\|$)|\\Explorer\\Advanced$|\\CurrentControlSet\\Control\\(ServiceCurrent|Update|Video)' \
-      > "$run/written-$root.txt" || true
+    changed_keys start after "$root" > "$run/written-$root.txt"
     count=$(wc -l < "$run/written-$root.txt")
     printf 'Registry:  %s, %s keys written by the installation\n' "$root" "$count"
     sed "s/^$root\\\\/             /" "$run/written-$root.txt" | head -40
@@ -134,6 +139,65 @@ summary_shortcuts() {
     "$(wine uninstaller --list 2>/dev/null | tr -d '\r' | grep -i tarnwick || echo none)"
 }
 
+# The installed product, started once as a user would start it; its window in a screenshot when
+# there is no display to look at.
+start_product() {
+  local explorer='C:\Program Files\KELM\Tarnwick\TWExplo.exe'
+  [ -f "$installed/TWExplo.exe" ] || { echo "Product:   not started (no TWExplo.exe)"; return; }
+  wine "$explorer" >/dev/null 2>&1 &
+  if ! drv wait-window @class:TWMainClass 30 >/dev/null 2>&1; then
+    echo "Product:   TWExplo.exe showed no window"
+    return
+  fi
+  sleep 0.5
+  echo "Product:   TWExplo.exe runs, its window shows:"
+  drv control-text @class:TWMainClass 100 2>/dev/null | tr -d '\r' | sed '/^$/d; s/^/             /'
+  if [ "${1:-}" = shot ]; then
+    local rect; rect=$(drv rect @class:TWMainClass 2>/dev/null | tr -d '\r')
+    xwd -root -silent | convert xwd:- ${rect:+-crop "$rect" +repage} "png:$run/6-product.png" &&
+      echo "             screenshot build/run/6-product.png"
+  fi
+}
+
+# make run UNINSTALL=1: removes the product as the system's list of programs does (Wine's
+# uninstaller runs the entry's "UninstallString"), answering the uninstaller's question with Yes
+# unless a user is there to answer, then prints what the uninstallation left.
+uninstall() {
+  local caption='Uninstall Tarnwick Pro 5.0' text="" i
+  echo
+  echo "Uninstalling through the uninstall entry (wine uninstaller --remove Tarnwick5.0)"
+  wine uninstaller --remove Tarnwick5.0 >/dev/null 2>&1 &
+  local list=$!
+  if [ "${1:-}" = answer ]; then
+    printf '   Question: %s\n' "$(drv message "$caption" 60 2>/dev/null | tr -d '\r' | head -1)"
+    drv answer "$caption" 6 10 >/dev/null || echo "   The uninstaller asked nothing."
+    for i in $(seq 1 240); do
+      text=$(drv message "$caption" 1 2>/dev/null | tr -d '\r')
+      case $text in *removed*) break ;; esac
+      sleep 0.5
+    done
+    printf '   Result:   %s\n' "$(printf '%s' "$text" | sed '/^$/d' | tr '\n' ' ')"
+    drv answer "$caption" 1 5 >/dev/null
+  fi
+  wait "$list"
+  snapshot removed
+  local root count files
+  for root in HKEY_LOCAL_MACHINE HKEY_CURRENT_USER HKEY_CLASSES_ROOT; do
+    changed_keys start removed "$root" > "$run/remaining-$root.txt"
+    count=$(wc -l < "$run/remaining-$root.txt")
+    printf 'Remaining: %s, %s keys new or changed since before setup.exe ran\n' "$root" "$count"
+    sed "s/^$root\\\\/             /" "$run/remaining-$root.txt" | head -20
+  done
+  if [ -d "$installed" ]; then
+    files=$(find "$installed" -type f | wc -l)
+    printf 'Remaining: C:\\Program Files\\KELM\\Tarnwick with %s files: %s\n' "$files" \
+      "$(find "$installed" -type f -printf '%f ' | head -c 300)"
+  else
+    echo "Remaining: no install folder"
+  fi
+  summary_shortcuts | grep -v '^Internet shortcut'
+}
+
 cd "$bin"
 wine_session_server
 
@@ -149,6 +213,8 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   registered
   summary_registry
   summary_shortcuts
+  start_product
+  [ -n "${UNINSTALL:-}" ] && uninstall
   exit 0
 fi
 
@@ -214,4 +280,7 @@ registered
 summary_registry
 summary_shortcuts
 awk -v a="$copy_start" -v b="$copy_end" 'BEGIN { printf "Copy run:  %.1f s from Next on the destination page to the options page\n", b - a }'
-echo "Screenshots: $(ls "$run"/*.png | wc -l) pages in build/run/"
+start_product shot
+echo "Screenshots: $(ls "$run"/*.png | wc -l) in build/run/ (the six pages and the product)"
+[ -n "${UNINSTALL:-}" ] && uninstall answer
+exit 0

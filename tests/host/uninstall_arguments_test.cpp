@@ -48,6 +48,36 @@ TEST(ParseUninstallArguments, TakesTheFolderAsTheEntryWritesItAndRefusesNoFolder
   }
 }
 
+struct PathCase {
+  const char* folder;
+  bool plain;
+};
+
+TEST(IsPlainFullPath, TakesFullPathsAndRefusesRelativeOnesAndDotComponents) {
+  const PathCase cases[] = {
+      {"C:\\Program Files\\KELM\\Tarnwick", true},
+      {"d:\\Tarnwick", true},
+      {"C:\\", true},
+      {"\\\\server\\share\\Tarnwick", true},
+      {"C:\\Tarnwick.old\\.hidden", true},
+      {"Tarnwick", false},
+      {"\\Tarnwick", false},
+      {"C:Tarnwick", false},
+      {"C:\\Program Files\\KELM\\Tarnwick\\..", false},
+      {"C:\\Program Files\\KELM\\Tarnwick\\..\\..\\..\\Windows", false},
+      {"C:\\Program Files\\.\\KELM", false},
+      {"C:\\Program Files\\...\\KELM", false},
+      {"C:\\Program Files\\\\KELM", false},
+      {"C:/Program Files/KELM/Tarnwick", false},
+      {"\\\\\\server", false},
+      {"", false},
+  };
+  for (const PathCase& c : cases) {
+    SCOPED_TRACE(c.folder);
+    EXPECT_EQ(IsPlainFullPath(c.folder), c.plain);
+  }
+}
+
 struct EntryCase {
   const char* command;  // "UninstallString"
   const char* folder;

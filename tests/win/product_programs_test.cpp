@@ -156,6 +156,7 @@ struct RemovalCase {
   const char* what;
   const char* version;  // Wine's version for every program; null: the default (NT family)
   bool userFile;        // the user added a file to the install folder
+  bool shellKeys;       // "Directory" and "Drive" exist before with their names, as on Windows
 };
 
 void PrintTo(const RemovalCase& c, std::ostream* out) { *out << c.what; }
@@ -165,7 +166,10 @@ class Uninstaller : public testing::TestWithParam<RemovalCase> {};
 TEST_P(Uninstaller, RemovesWhatSetupMadeAndKeepsWhatIsTheUsers) {
   const RemovalCase& c = GetParam();
   ASSERT_TRUE(SetPrefixVersion(c.version));
-  ASSERT_TRUE(MakeWindowsShellKeys());
+  if (c.shellKeys) {
+    ASSERT_TRUE(PutRegistryText(HKEY_CLASSES_ROOT, "Directory", nullptr, "File Folder"));
+    ASSERT_TRUE(PutRegistryText(HKEY_CLASSES_ROOT, "Drive", nullptr, "Drive"));
+  }
   ASSERT_TRUE(PutRegistryText(HKEY_CURRENT_USER, Version3Toolbar, "Rows", "2"));
   // Keys the product shares with others: they keep what is not the product's.
   ASSERT_TRUE(PutRegistryText(HKEY_LOCAL_MACHINE, TwickExecutionOptions, "GlobalFlag", "0x02000000"));
@@ -176,10 +180,12 @@ TEST_P(Uninstaller, RemovesWhatSetupMadeAndKeepsWhatIsTheUsers) {
   ASSERT_EQ(ProductLinkTargets().size(), 2u);
   ASSERT_TRUE(GroupExists(GroupName));
 
-  // What is not the product's: another archiver took ".arj" over, another tool added a folder
-  // verb, and maybe the user keeps a file of their own in the folder.
-  ASSERT_TRUE(PutRegistryText(HKEY_CLASSES_ROOT, ".arj", nullptr, "OtherArchiver.Archive"));
-  ASSERT_TRUE(PutRegistryText(HKEY_CLASSES_ROOT, "Directory\\shell\\Other Tool\\command", nullptr, "other.exe %1"));
+  // What is not the product's: another archiver took ".zip" over, another tool added a folder
+  // verb (on a Windows-like system), and maybe the user keeps a file of their own in the folder.
+  ASSERT_EQ(ReadRegistryText(HKEY_CLASSES_ROOT, ".zip", nullptr), "Tarnwick.Archive");
+  ASSERT_TRUE(PutRegistryText(HKEY_CLASSES_ROOT, ".zip", nullptr, "OtherArchiver.Archive"));
+  if (c.shellKeys)
+    ASSERT_TRUE(PutRegistryText(HKEY_CLASSES_ROOT, "Directory\\shell\\Other Tool\\command", nullptr, "other.exe %1"));
   if (c.userFile) {
     ASSERT_TRUE(PutFile(InFolder("notes.txt").c_str(), "mine"));
   }
@@ -206,20 +212,21 @@ TEST_P(Uninstaller, RemovesWhatSetupMadeAndKeepsWhatIsTheUsers) {
   // HKEY_CLASSES_ROOT shows again under HKEY_LOCAL_MACHINE\Software\Classes; the shell records
   // its windows' settings under Explorer.
   EXPECT_EQ(LinesOutside(LinesMissingFrom(after, before),
-                         {"hkey_current_user\\software\\kelm", "hkey_classes_root\\.arj",
-                          "hkey_local_machine\\software\\classes\\.arj", "hkey_classes_root\\directory\\shell\\other tool",
+                         {"hkey_current_user\\software\\kelm", "hkey_classes_root\\.zip",
+                          "hkey_local_machine\\software\\classes\\.zip", "hkey_classes_root\\directory\\shell\\other tool",
                           "hkey_local_machine\\software\\classes\\directory\\shell\\other tool",
                           "hkey_current_user\\software\\microsoft\\windows\\currentversion\\explorer"},
                          {"hkey_classes_root\\directory\\shell", "hkey_local_machine\\software\\classes\\directory\\shell"}),
             "");
   EXPECT_EQ(ReadRegistryText(HKEY_CURRENT_USER, "Software\\KELM\\Tarnwick\\CurrentVersion\\Toolbar", "Rows"), "2");
-  EXPECT_EQ(ReadRegistryText(HKEY_CLASSES_ROOT, ".arj", nullptr), "OtherArchiver.Archive");
+  EXPECT_EQ(ReadRegistryText(HKEY_CLASSES_ROOT, ".zip", nullptr), "OtherArchiver.Archive");
   EXPECT_TRUE(RegistryKeyExists(HKEY_CURRENT_USER, "Software\\KELM\\Tarnwick\\CurrentVersion\\FTP Sites"));
 }
 
 const RemovalCase RemovalCases[] = {
-    {"win98_with_a_file_of_the_users", "win98", true},
-    {"nt_family_all_of_it", nullptr, false},
+    {"win98_with_a_file_of_the_users", "win98", true, true},
+    {"nt40_all_of_it", "nt40", false, true},
+    {"winxp_all_of_it_in_a_bare_prefix", "winxp", false, false},
 };
 INSTANTIATE_TEST_SUITE_P(Versions, Uninstaller, testing::ValuesIn(RemovalCases),
                          [](const testing::TestParamInfo<RemovalCase>& info) { return info.param.what; });
@@ -294,6 +301,9 @@ TEST(UninstallerRefuses, AnythingButThisInstallationAndRemovesNothing) {
       {"no argument", "", "needs the folder", IDOK},
       {"blanks and empty quotes", "   \"\"  ", "needs the folder", IDOK},
       {"a folder without the explorer", "C:\\Decoy", "holds no installation", IDOK},
+      {"the Windows folder", "C:\\windows", "holds no installation", IDOK},
+      {"a path that climbs out of the installation", "\"C:\\Program Files\\KELM\\Tarnwick\\..\\..\\..\\windows\"",
+       "not the full path", IDOK},
       {"a copy that the uninstall entry does not name", "C:\\Copy", "not registered as installed", IDOK},
       {"the question answered No", Folder, "Do you want to remove", IDNO},
   };

@@ -17,7 +17,8 @@
 //                                           of the sheet (12324 is Next)
 //   uidriver set-text ID TEXT               set the text of control ID of the current page
 //   uidriver check ID [on|off]              print (or set) the state of check box ID: on, off
-//   uidriver wait-window CAPTION [SECONDS]  wait for a top-level window with that caption
+//   uidriver wait-window TARGET [SECONDS]   wait for that top-level window
+//   uidriver control-text TARGET ID         print the text of control ID of that window
 //   uidriver wait-gone CAPTION [SECONDS]    wait until no window has that caption
 //   uidriver message CAPTION [SECONDS]      print the text of that message box
 //   uidriver answer CAPTION ID [SECONDS]    wait for that window, click its button ID
@@ -32,7 +33,8 @@
 //                                           "target|arguments|comment"
 //
 // CAPTION is a window's exact caption, or its beginning followed by '*' ("Quit Tarnwick*").
-// TARGET is @sheet (the default), @screen, or a CAPTION. Waits default to 10 seconds.
+// TARGET is @sheet (the default), @screen, @class:NAME (a visible window of that class), or a
+// CAPTION. Waits default to 10 seconds.
 // Exit code: 0 done, 1 not found / timed out / failed, 2 wrong usage.
 #include <windows.h>
 #include <objbase.h>
@@ -81,10 +83,20 @@ HWND OwnerOfControl(HWND sheet, int id) {
   return sheet;
 }
 
-HWND Target(const char* name) {
+HWND Target(const char* name, DWORD waitMs = 2000) {
   if (strcmp(name, "@screen") == 0) return nullptr;
-  if (strcmp(name, "@sheet") == 0) return Sheet();
-  return WaitForTopWindow(name, 2000);
+  if (strcmp(name, "@sheet") == 0) return Sheet(waitMs);
+  constexpr char ClassPrefix[] = "@class:";
+  if (strncmp(name, ClassPrefix, sizeof ClassPrefix - 1) == 0) {
+    const char* className = name + sizeof ClassPrefix - 1;
+    for (DWORD waited = 0;; waited += 50) {
+      HWND found = FindWindowA(className, nullptr);
+      if (found != nullptr && IsWindowVisible(found)) return found;
+      if (waited >= waitMs) return nullptr;
+      Sleep(50);
+    }
+  }
+  return WaitForTopWindow(name, waitMs);
 }
 
 const char* Describe(ButtonState state) {
@@ -116,7 +128,16 @@ int SetVersion(int, char** argv, HWND) {
 }
 
 int WaitWindow(int argc, char** argv, HWND) {
-  return WaitForTopWindow(argv[2], WaitArgument(argc, argv, 3)) ? 0 : Fail("no such window");
+  return Target(argv[2], WaitArgument(argc, argv, 3)) ? 0 : Fail("no such window");
+}
+
+int ControlTextCommand(int, char** argv, HWND) {
+  int id;
+  if (!ParseNumber(argv[3], &id)) return Usage();
+  HWND window = Target(argv[2]);
+  if (!window || !GetDlgItem(window, id)) return Fail("no such control");
+  printf("%s\n", ControlText(window, id).c_str());
+  return 0;
 }
 
 int WaitGone(int argc, char** argv, HWND) {
@@ -274,6 +295,7 @@ constexpr Command kCommands[] = {
     {"wait-window", 3, AnyCount, false, WaitWindow},
     {"wait-gone", 3, AnyCount, false, WaitGone},
     {"message", 3, AnyCount, false, Message},
+    {"control-text", 4, 4, false, ControlTextCommand},
     {"answer", 4, AnyCount, false, Answer},
     {"key", 4, 4, false, Key},
     {"rect", 2, AnyCount, false, Rect},

@@ -55,6 +55,23 @@ bool ParseUninstallArguments(const char* arguments, UninstallArguments* out) {
   return TakeFolder(p, p + std::strlen(p), out->folder);
 }
 
+bool IsPlainFullPath(const char* folder) {
+  const bool drive = ((folder[0] >= 'A' && folder[0] <= 'Z') || (folder[0] >= 'a' && folder[0] <= 'z')) &&
+                     folder[1] == ':' && folder[2] == '\\';
+  const bool network = folder[0] == '\\' && folder[1] == '\\' && folder[2] != '\0' && folder[2] != '\\';
+  if (!drive && !network) return false;
+  if (std::strchr(folder, '/') != nullptr) return false;
+  for (const char* component = folder + (drive ? 3 : 2); *component != '\0';) {
+    const char* end = std::strchr(component, '\\');
+    if (end == nullptr) end = component + std::strlen(component);
+    const size_t length = static_cast<size_t>(end - component);
+    if (length == 0 && *end != '\0') return false;  // "\\" inside the path
+    if (length > 0 && std::strspn(component, ".") >= length) return false;  // ".", "..", "..."
+    component = *end == '\0' ? end : end + 1;
+  }
+  return true;
+}
+
 bool SameFolder(const char* a, const char* b) {
   size_t lengthA = FolderLength(a, std::strlen(a));
   size_t lengthB = FolderLength(b, std::strlen(b));

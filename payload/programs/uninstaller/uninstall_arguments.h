@@ -23,5 +23,10 @@ bool ParseUninstallArguments(const char* arguments, UninstallArguments* out);
 // names folder as its argument. Letter case and a trailing backslash do not count.
 bool UninstallCommandNamesFolder(const char* command, const char* folder);
 
+// True when folder is a full path ("C:\..." or "\\server\share\...") with no component of dots
+// only ("." or "..") and no forward slash: the uninstall entry names its folder so, and nothing
+// else is taken for the folder to empty.
+bool IsPlainFullPath(const char* folder);
+
 // Compares two folder paths without regard to ASCII letter case and one trailing backslash.
 bool SameFolder(const char* a, const char* b);

@@ -32,7 +32,8 @@ struct Removal {
   Rule rule;
   const char* text;   // the default value to match, or the value's name
   // How many keys go when left empty: for the value rules from path upwards, for the tree rules
-  // from its parent upwards (the "shell" and "shellex" keys that a system without them got).
+  // from its parent upwards (the "shell" and "shellex" keys, and "Directory" and "Drive"
+  // themselves, that a system without them got; Windows always has them filled).
   int emptyLevels;
 };
 
@@ -42,10 +43,10 @@ const Removal ProductRemovals[] = {
     {HKEY_CLASSES_ROOT, ConfigurationProgId, Rule::Tree, nullptr, 0},
     {HKEY_CLASSES_ROOT, ConfigurationExtension, Rule::TreeIfDefaultIs, ConfigurationProgId, 0},
     {HKEY_CLASSES_ROOT, "Directory\\shell\\Locator...", Rule::Tree, nullptr, 1},
-    {HKEY_CLASSES_ROOT, "Drive\\shell\\Locator...", Rule::Tree, nullptr, 1},
+    {HKEY_CLASSES_ROOT, "Drive\\shell\\Locator...", Rule::Tree, nullptr, 2},
     {HKEY_CLASSES_ROOT, "*\\shellex\\ContextMenuHandlers\\Tarnwick Menu", Rule::Tree, nullptr, 0},
     {HKEY_CLASSES_ROOT, "Directory\\shellex\\ContextMenuHandlers\\Tarnwick Menu", Rule::Tree, nullptr, 2},
-    {HKEY_CLASSES_ROOT, "Directory\\shellex\\DragDropHandlers\\Tarnwick Menu", Rule::Tree, nullptr, 2},
+    {HKEY_CLASSES_ROOT, "Directory\\shellex\\DragDropHandlers\\Tarnwick Menu", Rule::Tree, nullptr, 3},
     {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FindExtensions\\Static\\Tarnwick Locator",
      Rule::Tree, nullptr, 2},
     // "SOFTWARE\KELM\Tarnwick\CurrentVersion" up to "SOFTWARE\KELM".

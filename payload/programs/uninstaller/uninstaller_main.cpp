@@ -227,6 +227,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
                 "from the list of installed programs in the Control Panel.");
     return Refused;
   }
+  if (!IsPlainFullPath(arguments.folder)) {
+    ShowMessage(MB_ICONERROR,
+                "\"%s\" is not the full path of a folder, such as C:\\Program Files\\KELM\\Tarnwick. "
+                "Nothing was removed.",
+                arguments.folder);
+    return Refused;
+  }
   char folder[MaxPathText];
   if (!FullFolder(arguments.folder, folder) || !HoldsExplorer(folder)) {
     ShowMessage(MB_ICONERROR, "\"%s\" holds no installation of Tarnwick Pro 5.0. Nothing was removed.",
