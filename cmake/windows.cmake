@@ -106,6 +106,7 @@ list(TRANSFORM DECODER_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
 add_executable(decode_bench tests/win/tools/decode_bench.cpp ${DECODER_SOURCES} install/payload_catalogue.cpp)
 tw_product_options(decode_bench)
 target_compile_options(decode_bench PRIVATE -O2)
+target_include_directories(decode_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests/win)
 target_link_libraries(decode_bench tw_catalogue ${MINGW_ZLIB})
 
 # Libraries of our own with chosen version resources, for the version-probe tests.

@@ -70,6 +70,20 @@ inline void DropEntryBits(BitBuffer& bits, unsigned& count, HuffEntry entry) {
   count -= entry;
 }
 
+// The next code's first-level entry, with the buffer refilled: the 64-bit buffer holds enough
+// for the lookup before the refill (which leaves the low bits as they are), so the two overlap;
+// the 32-bit one must refill first.
+inline HuffEntry RefillAndLookUp(BitBuffer& bits, unsigned& count, const uint8_t*& in, const HuffEntry* literals,
+                                 BitBuffer literalMask) {
+  if constexpr (WideBuffer) {
+    const HuffEntry entry = literals[bits & literalMask];
+    Refill(bits, count, in);
+    return entry;
+  }
+  Refill(bits, count, in);
+  return literals[bits & literalMask];
+}
+
 // Entry n is 2^n - 1, for the bits of a code with its extra bits (at most 28).
 constexpr std::array<uint32_t, 32> MakeLowMasks() {
   std::array<uint32_t, 32> masks{};
@@ -182,13 +196,7 @@ int InflateFast(InflateState& s, const CodeTables& tables, PendingMatch& pending
         DropEntryBits(bits, count, entry);
         if (entry & EntryLiteral) {
           *out++ = LiteralByte(entry);
-          if constexpr (WideBuffer) {
-            entry = literals[bits & literalMask];
-            Refill(bits, count, in);
-          } else {
-            Refill(bits, count, in);
-            entry = literals[bits & literalMask];
-          }
+          entry = RefillAndLookUp(bits, count, in, literals, literalMask);
           continue;
         }
       }
@@ -230,13 +238,7 @@ int InflateFast(InflateState& s, const CodeTables& tables, PendingMatch& pending
     }
     CopyMatchFast(out, distance, length);
     out += length;
-    if constexpr (WideBuffer) {
-      entry = literals[bits & literalMask];
-      Refill(bits, count, in);
-    } else {
-      Refill(bits, count, in);
-      entry = literals[bits & literalMask];
-    }
+    entry = RefillAndLookUp(bits, count, in, literals, literalMask);
   } while (in <= inLimit && out < outLimit);
 
   InflateStream.consumed += static_cast<int32_t>(in - InflateStream.input);

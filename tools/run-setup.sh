@@ -188,6 +188,8 @@ uninstall() {
     printf 'Remaining: %s, %s keys new or changed since before setup.exe ran\n' "$root" "$count"
     sed "s/^$root\\\\/             /" "$run/remaining-$root.txt" | head -20
   done
+  echo "           (kept on purpose: the user's settings under HKEY_CURRENT_USER\\Software\\KELM, and the"
+  echo "           pending deletion of the uninstaller's copy in the temporary folder under Session Manager)"
   if [ -d "$installed" ]; then
     files=$(find "$installed" -type f | wc -l)
     printf 'Remaining: C:\\Program Files\\KELM\\Tarnwick with %s files: %s\n' "$files" \

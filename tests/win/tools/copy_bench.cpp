@@ -31,6 +31,7 @@
 #include "inflate/inflate.h"
 #include "install/payload_catalogue.h"
 #include "setup/setup_state.h"
+#include "support/bench_clock.h"
 #include "support/copy_page_stand_in.h"
 #include "support/test_files.h"
 
@@ -38,13 +39,6 @@ namespace {
 
 constexpr int DecodeRounds = 9;
 constexpr int CopyRounds = 5;
-
-double Now() {
-  LARGE_INTEGER counter, frequency;
-  QueryPerformanceCounter(&counter);
-  QueryPerformanceFrequency(&frequency);
-  return double(counter.QuadPart) / double(frequency.QuadPart);
-}
 
 void RemoveFolder(const std::string& folder) {
   for (const std::string& name : FolderFileNames(folder)) DeleteFileA((folder + "\\" + name).c_str());
@@ -76,7 +70,7 @@ struct ZlibPeer {
 double DecodePass(Decoder decoder, const std::vector<PayloadData>& entries, const char* target, ZlibPeer& zlib,
                   bool verify) {
   const DWORD disposition = std::strcmp(target, "NUL") == 0 ? OPEN_EXISTING : CREATE_ALWAYS;
-  const double start = Now();
+  const double start = NowSeconds();
   for (const PayloadData& e : entries) {
     HANDLE file = CreateFileA(target, GENERIC_READ | GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
@@ -107,14 +101,14 @@ double DecodePass(Decoder decoder, const std::vector<PayloadData>& entries, cons
     CloseHandle(file);
     if (!ok || (verify && (crc != e.crc32 || size != e.uncompressedSize))) return -1;
   }
-  return Now() - start;
+  return NowSeconds() - start;
 }
 
 // Writes each entry's size of bytes from memory into target (recreated per entry), as the
 // decoder writes (WriteAt pieces) or as zlib's pass does (one WriteFile); returns the seconds.
 double WriteWithoutDecoding(bool inPieces, const std::vector<PayloadData>& entries, const char* target,
                             const std::vector<unsigned char>& bytes) {
-  const double start = Now();
+  const double start = NowSeconds();
   for (const PayloadData& e : entries) {
     HANDLE file = CreateFileA(target, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
@@ -133,13 +127,13 @@ double WriteWithoutDecoding(bool inPieces, const std::vector<PayloadData>& entri
     CloseHandle(file);
     if (!ok) return -1;
   }
-  return Now() - start;
+  return NowSeconds() - start;
 }
 
 // Writes every product file into folder; returns the seconds taken, or a negative number on a
 // failure.
 double WritePlain(const std::string& folder, const std::vector<std::string>& contents) {
-  const double start = Now();
+  const double start = NowSeconds();
   if (!CreateDirectoryA(folder.c_str(), nullptr)) return -1;
   for (int i = 0; i < PayloadEntryCount; ++i) {
     std::string path = folder + "\\" + GetPayloadEntry(i).fileName;
@@ -150,13 +144,13 @@ double WritePlain(const std::string& folder, const std::vector<std::string>& con
     CloseHandle(file);
     if (!ok || written != contents[i].size()) return -1;
   }
-  return Now() - start;
+  return NowSeconds() - start;
 }
 
 // Decodes every entry of the catalogue into a new file of its name in folder, without the run
 // around it; returns the seconds taken, or a negative number on a failure.
 double DecodeIntoFolder(const std::string& folder) {
-  const double start = Now();
+  const double start = NowSeconds();
   if (!CreateDirectoryA(folder.c_str(), nullptr)) return -1;
   for (int i = 0; i < PayloadEntryCount; ++i) {
     const std::string path = folder + "\\" + GetPayloadEntry(i).fileName;
@@ -179,7 +173,7 @@ double DecodeIntoFolder(const std::string& folder) {
     CloseHandle(file);
     if (!ok) return -1;
   }
-  return Now() - start;
+  return NowSeconds() - start;
 }
 
 // The times of one installation run, from the thread's start.

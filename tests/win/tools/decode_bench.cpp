@@ -14,6 +14,7 @@
 
 #include "inflate/inflate.h"
 #include "install/payload_catalogue.h"
+#include "support/bench_clock.h"
 
 int WriteAt(const uint8_t*, uint32_t, uint32_t) { return 1; }
 
@@ -21,16 +22,9 @@ namespace {
 
 constexpr int Rounds = 15;
 
-double Now() {
-  LARGE_INTEGER counter, frequency;
-  QueryPerformanceCounter(&counter);
-  QueryPerformanceFrequency(&frequency);
-  return double(counter.QuadPart) / double(frequency.QuadPart);
-}
-
 // Decodes every entry; returns the seconds taken, or a negative number when one decoded wrongly.
 double Pass(bool ours, const std::vector<PayloadData>& entries, z_stream& z, std::vector<unsigned char>& buffer) {
-  const double start = Now();
+  const double start = NowSeconds();
   for (const PayloadData& e : entries) {
     uint32_t crc = 0, size = 0;
     if (ours) {
@@ -53,7 +47,7 @@ double Pass(bool ours, const std::vector<PayloadData>& entries, z_stream& z, std
     }
     if (crc != e.crc32 || size != e.uncompressedSize) return -1;
   }
-  return Now() - start;
+  return NowSeconds() - start;
 }
 
 }  // namespace
