@@ -23,8 +23,8 @@ void Put32(unsigned char* p, uint32_t v) {
 
 // The distance of p from the catalogue's start, taken on the addresses: a damaged pointer gives
 // another number and is never followed.
-uint32_t CatalogueOffset(const void* p) {
-  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p) - reinterpret_cast<uintptr_t>(payloadBlob));
+uintptr_t CatalogueDistance(const void* p) {
+  return reinterpret_cast<uintptr_t>(p) - reinterpret_cast<uintptr_t>(payloadBlob);
 }
 
 }  // namespace
@@ -44,12 +44,17 @@ PayloadData LocatePayloadData(const unsigned char* archive) {
 }
 
 int CheckPayloadCatalogue() {
-  uint32_t crc = Crc32Update(0, payloadBlob, CatalogueOffset(payloadCatalogueEnd));
+  const uintptr_t size = CatalogueDistance(payloadCatalogueEnd);
+  uint32_t crc = Crc32Update(0, payloadBlob, size);
   for (int i = 0; i < PayloadEntryCount; ++i) {
+    const uintptr_t archive = CatalogueDistance(payloadArchives[i]), name = CatalogueDistance(payloadNames[i]);
+    // A pointer that leads out of the catalogue is damage, also where the record's 32-bit offsets
+    // would not show it (a changed upper half of a 64-bit pointer).
+    if (archive >= size || name >= size) return 0;
     unsigned char record[12];
-    Put32(record, CatalogueOffset(payloadArchives[i]));
+    Put32(record, static_cast<uint32_t>(archive));
     Put32(record + 4, payloadSizes[i]);
-    Put32(record + 8, CatalogueOffset(payloadNames[i]));
+    Put32(record + 8, static_cast<uint32_t>(name));
     crc = Crc32Update(crc, record, sizeof record);
   }
   return crc == payloadCatalogueCrc ? 1 : 0;

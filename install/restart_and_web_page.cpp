@@ -9,6 +9,9 @@
 #include "common/win_handles.h"
 #include "setup/setup_state.h"
 
+// The record as the first shell of Windows 95 knows it (60 bytes in 32-bit code).
+static_assert(sizeof(void*) != 4 || sizeof(SHELLEXECUTEINFOA) == 60);
+
 void RestartWindows(int onNT) {
   if (onNT) {
     HANDLE token = nullptr;

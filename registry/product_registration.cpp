@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "common/procedures.h"
 #include "common/win_handles.h"
 #include "registry/archive_associations.h"
 #include "registry/registry_cursor.h"
@@ -74,7 +75,7 @@ void RegisterModule(const char* folder, const RegistrationModule& module) {
     UniqueModule library(LoadLibraryA(path));
     if (library && library.get() != INVALID_HANDLE_VALUE) {
       using RegisterServerProc = HRESULT(WINAPI*)();
-      auto registerServer = reinterpret_cast<RegisterServerProc>(GetProcAddress(library.get(), "DllRegisterServer"));
+      auto registerServer = FindProcedure<RegisterServerProc>(library.get(), "DllRegisterServer");
       if (registerServer != nullptr) registerServer();
     }
   }

@@ -45,10 +45,11 @@ constexpr bool RowsInPageOrder() {
 }
 static_assert(RowsInPageOrder(), "row i is page i");
 
-// The sheet is built from the first versions of the header and page records, 40 bytes each. The
-// page array is walked by each record's size, so its elements are the 40-byte records themselves.
-static_assert(offsetof(PROPSHEETHEADERA, pfnCallback) + sizeof(void*) == 40);
-static_assert(sizeof(PROPSHEETPAGEA_V1) == 40);
+// The sheet is built from the first versions of the header and page records, 40 bytes each in
+// 32-bit code (pointer-sized fields make them larger in 64-bit code). The page array is walked by
+// each record's size, so its elements are the first-version records themselves.
+static_assert(sizeof(void*) != 4 || offsetof(PROPSHEETHEADERA, pfnCallback) + sizeof(void*) == 40);
+static_assert(sizeof(void*) != 4 || sizeof(PROPSHEETPAGEA_V1) == 40);
 
 }  // namespace
 

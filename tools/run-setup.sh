@@ -2,15 +2,27 @@
 # make run: runs setup.exe under Wine in build/run/prefix (made anew from the test template).
 # With a usable display the wizard is yours to click through. Without one, it runs under Xvfb,
 # the UI driver walks the wizard, a screenshot of each page lands in build/run/, and a summary
-# of what was installed is printed.
+# of what was installed is printed. The 32-bit setup.exe runs where this machine runs 32-bit
+# programs, the 64-bit build of it under 64-bit Wine where it cannot (build/windows-path).
 set -u
 build=$1
-bin="$build/win/bin"
+bits=$(head -1 "$build/windows-path")
+why=$(sed -n 2p "$build/windows-path")
 run="$build/run"
-template="$build/wine/template"
 source "$(dirname "$0")/wine-session.sh"
+wine_session_bits "$bits"
+if [ "$bits" = 64 ]; then
+  bin="$build/win64/bin"
+  template="$build/wine/template64"
+  echo "Running the 64-bit build of setup.exe (build/win64/bin/setup.exe) under 64-bit Wine, because $why."
+  echo "The product itself is the 32-bit build/win/bin/setup.exe."
+else
+  bin="$build/win/bin"
+  template="$build/wine/template"
+  echo "Running the 32-bit setup.exe (build/win/bin/setup.exe), because $why."
+fi
 
-"$(dirname "$0")/wine-template.sh" "$template"
+"$(dirname "$0")/wine-template.sh" "$template" "$bits"
 if [ -d "$run/prefix" ]; then
   WINEPREFIX="$run/prefix" wineserver -k 2>/dev/null
   mountpoint -q "$run/prefix" && umount "$run/prefix"

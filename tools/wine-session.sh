@@ -3,6 +3,10 @@
 # them. Sourced (bash) by the test runner build/win/wine-run.sh (cmake/wine-run.sh.in) and by
 # make run (tools/run-setup.sh); each caller decides what stays afterwards.
 #
+#   wine_session_bits BITS
+#       32 or 64: the Wine that runs the programs and the kind of prefix (WINEARCH win32 or
+#       win64). For 64, the 64-bit loader comes first on PATH as "wine" (tools/wine64/).
+#       Called before the others; 32 when it is not called.
 #   wine_session_prefix TEMPLATE SCRATCH PREFIX
 #       mounts PREFIX as an overlay over TEMPLATE, its upper and work folders in SCRATCH (up/,
 #       work/), or copies TEMPLATE into PREFIX; sets wine_session_overlay to 1 or 0. Exports
@@ -29,6 +33,17 @@
 
 wine_session_overlay=0
 wine_session_xvfb=""
+wine_session_arch=win32
+
+wine_session_bits() {
+  if [ "$1" = 64 ]; then
+    wine_session_arch=win64
+    PATH="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine64:$PATH"
+    export PATH
+  else
+    wine_session_arch=win32
+  fi
+}
 
 wine_session_prefix() {
   local template=$1 scratch=$2 prefix=$3
@@ -39,7 +54,7 @@ wine_session_prefix() {
     wine_session_overlay=0
     cp -a "$template/." "$prefix/"
   fi
-  export WINEPREFIX="$prefix" WINEARCH=win32 WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEPREFIX="$prefix" WINEARCH=$wine_session_arch WINEDLLOVERRIDES="mscoree,mshtml="
 }
 
 wine_session_drive() {

@@ -40,18 +40,18 @@ size_t InCatalogue(const std::string& file, const void* p) {
   return Plus(FindOnce(file, payloadBlob, 64), static_cast<const unsigned char*>(p) - payloadBlob);
 }
 
-// The only run of 32-bit values in file whose distances from the first are those of table's
-// pointers; NotFound when there is not exactly one.
+// The only run of pointer-sized values in file whose distances from the first are those of
+// table's pointers; NotFound when there is not exactly one.
 template <typename T>
 size_t FindPointerTable(const std::string& file, T* const* table) {
   size_t found = NotFound;
-  for (size_t at = 0; at + 4 * PayloadEntryCount <= file.size(); ++at) {
-    uint32_t first, value;
-    memcpy(&first, &file[at], 4);
+  for (size_t at = 0; at + sizeof(uintptr_t) * PayloadEntryCount <= file.size(); ++at) {
+    uintptr_t first, value;
+    memcpy(&first, &file[at], sizeof first);
     int i = 1;
     for (; i < PayloadEntryCount; ++i) {
-      memcpy(&value, &file[at + 4 * i], 4);
-      if (value - first != uint32_t(uintptr_t(table[i]) - uintptr_t(table[0]))) break;
+      memcpy(&value, &file[at + sizeof value * i], sizeof value);
+      if (value - first != uintptr_t(table[i]) - uintptr_t(table[0])) break;
     }
     if (i < PayloadEntryCount) continue;
     if (found != NotFound) return NotFound;
@@ -138,6 +138,9 @@ TEST_P(DamagedSetup, SaysSoBeforeItReadsOrWritesAnything) {
   EXPECT_TRUE(Software() == registryBefore) << "no registry key or value written";
 }
 
+// The offset of the most significant byte of element i of a pointer table.
+constexpr size_t TopByteOfPointer(size_t i) { return sizeof(void*) * i + sizeof(void*) - 1; }
+
 size_t CompressedData(const std::string& exe) { return InCatalogue(exe, Data(Last).data + Data(Last).length / 2); }
 
 const DamageCase DamageCases[] = {
@@ -150,12 +153,13 @@ const DamageCase DamageCases[] = {
      [](const std::string& exe) { return InCatalogue(exe, Data(Middle).data + Data(Middle).length + 16); }, nullptr,
      DamagedCaption, IDOK},
     // The top byte of a pointer: it now leads into kernel space, and must not be followed.
-    {"ArchivesTable", [](const std::string& exe) { return Plus(FindPointerTable(exe, payloadArchives), 4 * 5 + 3); },
+    {"ArchivesTable",
+     [](const std::string& exe) { return Plus(FindPointerTable(exe, payloadArchives), TopByteOfPointer(5)); },
      nullptr, DamagedCaption, IDOK},
     {"SizesTable",
      [](const std::string& exe) { return Plus(FindOnce(exe, payloadSizes, sizeof payloadSizes), 4 * Last); }, nullptr,
      DamagedCaption, IDOK},
-    {"NamesTable", [](const std::string& exe) { return Plus(FindPointerTable(exe, payloadNames), 4 * 7 + 3); },
+    {"NamesTable", [](const std::string& exe) { return Plus(FindPointerTable(exe, payloadNames), TopByteOfPointer(7)); },
      nullptr, DamagedCaption, IDOK},
     {"NameText", [](const std::string& exe) { return InCatalogue(exe, payloadNames[Last]); }, nullptr, DamagedCaption,
      IDOK},

@@ -184,8 +184,9 @@ TEST_P(Uninstaller, RemovesWhatSetupMadeAndKeepsWhatIsTheUsers) {
   // verb (on a Windows-like system), and maybe the user keeps a file of their own in the folder.
   ASSERT_EQ(ReadRegistryText(HKEY_CLASSES_ROOT, ".zip", nullptr), "Tarnwick.Archive");
   ASSERT_TRUE(PutRegistryText(HKEY_CLASSES_ROOT, ".zip", nullptr, "OtherArchiver.Archive"));
-  if (c.shellKeys)
+  if (c.shellKeys) {
     ASSERT_TRUE(PutRegistryText(HKEY_CLASSES_ROOT, "Directory\\shell\\Other Tool\\command", nullptr, "other.exe %1"));
+  }
   if (c.userFile) {
     ASSERT_TRUE(PutFile(InFolder("notes.txt").c_str(), "mine"));
   }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/procedures.h"
 #include "resources/resource_ids.h"
 #include "setup/setup_state.h"
 #include "setup/wizard_pages.h"
@@ -350,27 +351,29 @@ TEST(StartupMainWindow, HiddenWindowOfTheSetupClassExistsWhileTheWizardRuns) {
 
 // ---- The current directory ----
 
-// The current directory of another process, read from its process parameters (32-bit layout:
-// PEB + 0x10 holds the parameters, whose CurrentDirectory.DosPath is at + 0x24).
+// The current directory of another process of this program's width, read from its process
+// parameters: the PEB holds their address at 0x10 (32-bit) or 0x20 (64-bit); in them
+// CurrentDirectory.DosPath is at 0x24 or 0x38.
 std::string ProcessCurrentDirectory(HANDLE process) {
+  constexpr bool Wide = sizeof(void*) == 8;
+  constexpr size_t ParametersInPeb = Wide ? 0x20 : 0x10, DirectoryInParameters = Wide ? 0x38 : 0x24;
   using QueryFunction = NTSTATUS(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
-  auto query = reinterpret_cast<QueryFunction>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+  auto query = FindProcedure<QueryFunction>(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess");
   PROCESS_BASIC_INFORMATION basic = {};
   if (!query || query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) return "<no query>";
-  DWORD parameters = 0;
-  if (!ReadProcessMemory(process, static_cast<char*>(static_cast<void*>(basic.PebBaseAddress)) + 0x10, &parameters,
-                         sizeof parameters, nullptr))
+  uintptr_t parameters = 0;
+  if (!ReadProcessMemory(process, static_cast<char*>(static_cast<void*>(basic.PebBaseAddress)) + ParametersInPeb,
+                         &parameters, sizeof parameters, nullptr))
     return "<no parameters>";
   struct {
     USHORT length, maximumLength;
-    DWORD buffer;
+    uintptr_t buffer;
   } dosPath = {};
-  if (!ReadProcessMemory(process, reinterpret_cast<void*>(uintptr_t(parameters) + 0x24), &dosPath, sizeof dosPath,
-                         nullptr))
+  if (!ReadProcessMemory(process, reinterpret_cast<void*>(parameters + DirectoryInParameters), &dosPath,
+                         sizeof dosPath, nullptr))
     return "<no directory>";
   std::wstring wide(dosPath.length / 2, L'\0');
-  if (!ReadProcessMemory(process, reinterpret_cast<void*>(uintptr_t(dosPath.buffer)), wide.data(), dosPath.length,
+  if (!ReadProcessMemory(process, reinterpret_cast<void*>(dosPath.buffer), wide.data(), dosPath.length,
                          nullptr))
     return "<no text>";
   char text[MAX_PATH * 2] = {};

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/procedures.h"
 #include "common/win_handles.h"
 #include "payload/programs/uninstaller/uninstall_arguments.h"
 #include "registry/archive_associations.h"
@@ -146,7 +147,7 @@ void UnregisterModules(const char* folder) {
     if (library) {
       using UnregisterServerProc = HRESULT(WINAPI*)();
       auto unregisterServer =
-          reinterpret_cast<UnregisterServerProc>(GetProcAddress(library.get(), "DllUnregisterServer"));
+          FindProcedure<UnregisterServerProc>(library.get(), "DllUnregisterServer");
       if (unregisterServer != nullptr) unregisterServer();
     }
     library.reset();
