@@ -58,6 +58,9 @@ add_test(NAME payload.archives_read_by_python
   COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/host/check_archives.py
           ${CMAKE_SOURCE_DIR}/payload/manifest.txt ${PAYLOAD_OUT})
 
+# Which Windows build the Wine tests use, against loaders that run, that are refused and that are missing.
+add_test(NAME tools.windows_path_choice COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/windows_path_test.sh)
+
 # Benchmarks: make bench.
 add_executable(inflate_bench tools/inflate_bench.cpp)
 target_link_libraries(inflate_bench tw_portable ZLIB::ZLIB ${LIBDEFLATE})

@@ -25,7 +25,8 @@ installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install o
 # Whether the kernel runs a 32-bit x86 program: a 91-byte ELF that only calls exit(0).
 runs_32_bit() {
   local probe rc
-  probe=$(mktemp "${TMPDIR:-/tmp}/tw-elf32.XXXXXX") || return 1
+  local folder; folder="$(dirname "$0")/../build"  # the temporary folder may forbid running programs
+  mkdir -p "$folder" && probe=$(mktemp "$folder/elf32-probe.XXXXXX") || return 1
   printf '\177ELF\001\001\001\000\000\000\000\000\000\000\000\000\002\000\003\000\001\000\000\000T\200\004\0104\000\000\000\000\000\000\000\000\000\000\0004\000 \000\001\000\000\000\000\000\000\000\001\000\000\000\000\000\000\000\000\200\004\010\000\200\004\010[\000\000\000[\000\000\000\005\000\000\000\000\020\000\000\061\333\061\300\100\315\200' > "$probe"
   chmod +x "$probe"
   "$probe" 2>/dev/null; rc=$?

@@ -5,13 +5,13 @@
 # one: 64 anywhere, 32 only where the 32-bit loader runs.
 set -u
 forced=${1:-}
-loader=/usr/lib/wine/wine
+loader=${TW_WINE32_LOADER:-/usr/lib/wine/wine}  # another loader only in its test
 if [ ! -x "$loader" ]; then
   can32=0; why32="the 32-bit Wine ($loader, package wine32:i386) is not installed"
 elif version=$("$loader" --version 2>&1); then
   can32=1; why32="this machine runs 32-bit programs ($loader --version: $version)"
 else
-  can32=0; why32="this machine cannot run 32-bit programs ($loader --version: $(echo "$version" | tail -1))"
+  can32=0; why32="this machine cannot run 32-bit programs ($(echo "$version" | tail -1 | sed 's/^.*line [0-9]*: //'))"
 fi
 case "$forced" in
   64) printf '64\nWINDOWS_BITS=64 chose it\n' ;;
