@@ -264,9 +264,10 @@ page 2 destination
 printf '   Destination: %s\n' "$(drv text 113 | tr -d '\r')"
 drv click next >/dev/null
 copy_start=$(now)
-# The run takes about a second: film the screen meanwhile and keep the frame from its middle.
+# The run takes about a second: film the screen meanwhile and keep the frame from its middle
+# (a window that vanishes while xwd reads it makes xwd complain, of no interest here).
 frames="$run/frames"; mkdir -p "$frames"; touch "$frames/filming"
-( while [ -e "$frames/filming" ]; do xwd -root -silent > "$frames/$(now).xwd"; done ) &
+( while [ -e "$frames/filming" ]; do xwd -root -silent > "$frames/$(now).xwd" 2>/dev/null; done ) &
 filming=$!
 drv wait-page 4 300 >/dev/null || { rm -f "$frames/filming"; echo "The copy run did not finish." >&2; exit 1; }
 copy_end=$(now)
