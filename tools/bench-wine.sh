@@ -17,11 +17,11 @@ fi
 if [ "$bits" = 32 ]; then
   "$win/wine-run.sh" "$win/bin/decode_bench.exe"
 else
-  reason=$(sed -n 's/^bench decode_bench: //p' "$(dirname "$0")/../tests/win/only-32-bit.txt")
+  reason=$(sed -n 's/^bench decoder: //p' "$(dirname "$0")/../tests/win/only-32-bit.txt")
   echo "== 32-bit decoding alone and the 32-bit decoder under Wine: left out on the 64-bit path: $reason ($why)"
   echo "== The figures below are of the 64-bit build (build/win64) under 64-bit Wine"
 fi
-"$win/wine-run.sh" "$win/bin/copy_bench.exe"
+if [ "$bits" = 32 ]; then "$win/wine-run.sh" "$win/bin/copy_bench.exe"; else "$win/wine-run.sh" "$win/bin/copy_bench.exe" run; fi
 echo "== Start-up under Wine: the catalogue's check, and the time until the wizard is shown"
 "$win/wine-run.sh" "$win/bin/check_bench.exe"
 echo "== Finish under Wine: from Finish to the end of the program, without and with a needed update"
