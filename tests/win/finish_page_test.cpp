@@ -3,6 +3,7 @@
 // with the table below), the restart question, the Register button, and Cancel and Exit, which
 // runs none of the Finish steps.
 #include <windows.h>
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -305,6 +306,43 @@ TEST_P(RestartQuestion, AskedWhenAFileWaitsAndYesRestarts) {
 
 INSTANTIATE_TEST_SUITE_P(Answers, RestartQuestion, testing::Values(IDYES, IDNO),
                          [](const testing::TestParamInfo<int>& info) { return info.param == IDYES ? "Yes" : "No"; });
+
+// Finish pressed again while the restart question is shown does nothing: one question, and the
+// registration step ran once (an installed module replaced by a library that records each load).
+TEST(FinishPage, ASecondFinishDuringTheQuestionDoesNothing) {
+  const std::string target = std::string(InstallFolder) + "\\" + HeldName;
+  const char loadLog[] = "C:\\module_loads.log";  // written by S:\versions\load_recorder.dll
+  ASSERT_TRUE(MakeFolders(InstallFolder));
+  ASSERT_TRUE(WriteFileBytes(target, "old"));
+  START_WIZARD(program, sheet);
+  {
+    HeldFile held(target);
+    ASSERT_TRUE(held.held());
+    ASSERT_TRUE(WalkToPage(sheet, OptionsPage));
+  }
+  ASSERT_TRUE(CopyFileA("S:\\versions\\load_recorder.dll", (std::string(InstallFolder) + "\\modeng1.dll").c_str(), FALSE));
+  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, FinishPage));
+  ASSERT_TRUE(ClickControl(sheet, SheetFinish, StartWaitMs));
+  HWND question = WaitForTopWindow("Restart Windows", 60000, program.processId);
+  ASSERT_NE(question, nullptr);
+
+  ASSERT_TRUE(PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_FINISH, 0));
+  Sleep(3000);  // time for the steps and a second question
+  int questions = 0;
+  for (HWND window = FindWindowExA(nullptr, nullptr, nullptr, "Restart Windows"); window != nullptr;
+       window = FindWindowExA(nullptr, window, nullptr, "Restart Windows")) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == program.processId && IsWindowVisible(window)) ++questions;
+  }
+  EXPECT_EQ(questions, 1);
+  EXPECT_EQ(ReadFileBytes(loadLog).value_or(""), std::string(InstallFolder) + "\\modeng1.dll\r\n") << "registered once";
+  ASSERT_TRUE(ClickControl(question, IDNO));
+  DWORD exitCode = 99;
+  ASSERT_TRUE(WaitForExit(program, ExitWaitMs, &exitCode)) << "another question holds the program";
+  EXPECT_EQ(exitCode, 1u);
+  EXPECT_EQ(ReadFileBytes(loadLog).value_or(""), std::string(InstallFolder) + "\\modeng1.dll\r\n") << "registered once";
+}
 
 // ---- The Register button ----
 
