@@ -98,6 +98,26 @@ TEST(RegistrationModules, ANamesakeBesideTheProgramIsNotLoadedAndASecondRunDupli
   EXPECT_EQ(LinesMissingFrom(snapshots[0], snapshots[1]), "") << "rows that the second run removed or changed";
 }
 
+// A module's own imports are searched in its own folder first: modeng1.dll imports
+// load_recorder.dll, and of the two copies, beside the program and in the install folder, the
+// install folder's is loaded.
+TEST(RegistrationModules, AModulesImportsComeFromTheInstallFolderNotTheProgramsFolder) {
+  const std::string folder = "C:\\Program Files\\KELM\\Tarnwick";
+  ASSERT_TRUE(CopyProductFiles(folder, FinishFiles));
+  ASSERT_TRUE(CopyFileA("S:\\versions\\imports_recorder.dll", (folder + "\\modeng1.dll").c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA("S:\\versions\\load_recorder.dll", (folder + "\\load_recorder.dll").c_str(), FALSE));
+  ASSERT_TRUE(MakeFolders("C:\\Download"));
+  ASSERT_TRUE(CopyFileA("S:\\finish_probe.exe", "C:\\Download\\finish_probe.exe", FALSE));
+  ASSERT_TRUE(CopyFileA("S:\\versions\\load_recorder.dll", "C:\\Download\\load_recorder.dll", FALSE));
+  DeleteFileA(LoadLog);
+  std::string output;
+  DWORD exitCode = 99;
+  ASSERT_TRUE(RunCaptured("C:\\Download\\finish_probe.exe steps \"" + folder + "\"", "C:\\Download", 60000, &output,
+                          &exitCode));
+  ASSERT_EQ(exitCode, 0u) << output;
+  EXPECT_EQ(ReadFileBytes(LoadLog).value_or(""), folder + "\\load_recorder.dll\r\n");
+}
+
 // A fresh Wine prefix lacks "Directory" and "Drive", and no key is made under a missing parent:
 // the search verb is not written there, while "Directory" itself is made for its handlers.
 TEST(Associations, NoKeyUnderAMissingParent) {
