@@ -2,6 +2,7 @@
 // program against the prefix's real registry and the real modules from P:, read back with Wine's
 // "reg export".
 #include <windows.h>
+#include <shlobj.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -116,6 +117,45 @@ TEST(RegistrationModules, AModulesImportsComeFromTheInstallFolderNotTheProgramsF
                           &exitCode));
   ASSERT_EQ(exitCode, 0u) << output;
   EXPECT_EQ(ReadFileBytes(LoadLog).value_or(""), folder + "\\load_recorder.dll\r\n");
+}
+
+// The shell is told that associations changed (SHCNE_ASSOCCHANGED): a window registered for
+// shell change notifications receives it. Wine's shell keeps its list of registered windows in
+// each process, so the listener is in this process, which registers the product as Finish does.
+constexpr UINT ShellChangeMessage = WM_APP + 20;
+int associationChanges = 0;  // SHCNE_ASSOCCHANGED notifications the listener received
+
+// Without SHCNRF_NewDelivery the event is the notification's lParam.
+LRESULT CALLBACK ListenerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == ShellChangeMessage) {
+    if (static_cast<LONG>(lParam) == SHCNE_ASSOCCHANGED) ++associationChanges;
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+TEST(Associations, TheShellIsToldThatAssociationsChanged) {
+  ASSERT_TRUE(MakeWindowsShellKeys());
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = ListenerProc;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = "TarnwickShellListener";
+  ASSERT_NE(RegisterClassA(&windowClass), 0);
+  HWND listener = CreateWindowExA(0, windowClass.lpszClassName, "listener", 0, 0, 0, 0, 0, nullptr, nullptr,
+                                  windowClass.hInstance, nullptr);
+  ASSERT_NE(listener, nullptr);
+  SHChangeNotifyEntry everything = {nullptr, TRUE};
+  ULONG registration = SHChangeNotifyRegister(listener, SHCNRF_ShellLevel | SHCNRF_InterruptLevel,
+                                              SHCNE_ASSOCCHANGED, ShellChangeMessage, 1, &everything);
+  ASSERT_NE(registration, 0u);
+  std::strcpy(SetupState.installFolder, "C:\\Tarnwick");
+  RegisterProduct();
+  MSG message;
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 3000 && associationChanges == 0; Sleep(20))
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+  SHChangeNotifyDeregister(registration);
+  DestroyWindow(listener);
+  EXPECT_EQ(associationChanges, 1) << "SHCNE_ASSOCCHANGED received";
 }
 
 // A fresh Wine prefix lacks "Directory" and "Drive", and no key is made under a missing parent:
