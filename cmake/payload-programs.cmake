@@ -71,7 +71,7 @@ file(GLOB UNINSTALLER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/payload/prog
 set(UNINSTALLER_SHARED_SOURCES
   registry/registry_cursor.cpp registry/key_trees.cpp registry/archive_associations.cpp
   registry/product_registration.cpp shortcuts/shell_links.cpp shortcuts/progman.cpp
-  install/replace_at_restart.cpp setup/setup_state.cpp)
+  install/replace_at_restart.cpp setup/setup_state.cpp common/path_characters.cpp)
 list(TRANSFORM UNINSTALLER_SHARED_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
 add_executable(payload_uninstal WIN32 ${UNINSTALLER_SOURCES} ${UNINSTALLER_SHARED_SOURCES} ${INSTALLED_FILES_SOURCE})
 target_compile_definitions(payload_uninstal PRIVATE __USE_MINGW_ANSI_STDIO=0 WIN32_LEAN_AND_MEAN NOMINMAX

@@ -72,4 +72,12 @@ tw_probe_module(v581_no_initex FOLDER comctl/v581_no_initex FILE comctl32.dll
 # A library without "DllRegisterServer" that records each load (bin/versions/load_recorder.dll).
 tw_probe_module(load_recorder FOLDER versions FILE load_recorder.dll)
 target_compile_definitions(probe_module_load_recorder PRIVATE RECORD_ATTACH)
+# A registration module that imports load_recorder.dll (bin/versions/imports_recorder.dll).
+add_library(probe_module_imports_recorder SHARED ${CMAKE_SOURCE_DIR}/tests/win/modules/imports_recorder.cpp)
+target_link_libraries(probe_module_imports_recorder probe_module_load_recorder)
+set_target_properties(probe_module_imports_recorder PROPERTIES PREFIX "" OUTPUT_NAME imports_recorder
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/versions
+  ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/probe-modules/lib/imports_recorder)
+target_link_options(probe_module_imports_recorder PRIVATE -static -Wl,--kill-at)
+list(APPEND PROBE_MODULE_TARGETS probe_module_imports_recorder)
 add_custom_target(probe_modules ALL DEPENDS ${PROBE_MODULE_TARGETS})

@@ -11,10 +11,15 @@ namespace {
 
 // The parent of the first length characters of path is always a prefix of it: the text up to
 // the last backslash (which drops one trailing backslash), or without any backslash only the
-// drive ("D:") or nothing. It is at least one character shorter, so the recursion ends.
+// drive ("D:") or nothing. It is at least one character shorter, so the recursion ends. The
+// path is read by characters: the second byte of a double-byte character is never a backslash.
 size_t ParentLength(const char* path, size_t length) {
-  for (size_t i = length; i > 0; --i)
-    if (path[i - 1] == '\\') return i - 1;
+  size_t lastBackslash = length;  // none yet
+  for (size_t i = 0; i < length;) {
+    if (path[i] == '\\') lastBackslash = i;
+    i += IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < length ? 2 : 1;
+  }
+  if (lastBackslash < length) return lastBackslash;
   return length >= 2 && path[1] == ':' ? 2 : 0;
 }
 

@@ -109,6 +109,9 @@ int FormatCopyErrorText(char* buffer, size_t size, const char* fileName, const c
 // The copy page starts this thread with 5000 bytes of stack: that is the committed size, the
 // reserve is the program's default, so the weights (1.3 KB) and the message text fit.
 DWORD WINAPI InstallWorker(LPVOID) {
+  // Only this run's "website.url" may give the group its home-page item: an earlier run (before
+  // Back from the options page) may have written one that this run cannot.
+  SetupState.websiteShortcutWritten = 0;
   ProgressWeights weights;
   ComputeProgressWeights(weights);
   CreateFolderPath(SetupState.installFolder);

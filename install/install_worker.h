@@ -7,7 +7,8 @@
 
 // Thread procedure of one installation run; the parameter is ignored and the exit code is 0. Before
 // the thread starts, the copy page sets SetupState.copyPageWindow to itself,
-// SetupState.cancelRequested to 0, and SetupState.installFolder is final.
+// SetupState.cancelRequested to 0, and SetupState.installFolder is final. The run starts by
+// clearing SetupState.websiteShortcutWritten, which only its own "website.url" sets again.
 // Before the first file it removes version 4.0's groups and uninstall keys when "twexplo.exe" is
 // already in the folder; after the last it writes "website.url" and "register.url" and the
 // "My Tarnwick" links, and after the 100 % report the uninstall entry, the program group, the

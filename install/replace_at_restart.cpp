@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/path_characters.h"
 #include "common/win_handles.h"
 #include "setup/setup_state.h"
 
@@ -25,7 +26,7 @@ bool WindowsFilePath(const char* name, char* path, size_t size) {
   char folder[MaxPathText];
   UINT length = GetWindowsDirectoryA(folder, sizeof folder);
   if (length == 0 || length >= sizeof folder) return false;
-  const char* separator = folder[length - 1] == '\\' ? "" : "\\";
+  const char* separator = EndsWithBackslash(folder) ? "" : "\\";
   int written = snprintf(path, size, "%s%s%s", folder, separator, name);
   return written > 0 && static_cast<size_t>(written) < size;
 }

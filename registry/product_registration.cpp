@@ -66,13 +66,14 @@ void WriteProductKeys(const char* folder) {
 
 // Loads folder\module and calls its "DllRegisterServer". The full path, not the bare name: a
 // bare name is looked up in the setup program's own folder first, where a different file of
-// that name would be loaded and registered instead of the installed copy.
+// that name would be loaded and registered instead of the installed copy. For the same reason
+// the module's own imports are searched in its folder first (LOAD_WITH_ALTERED_SEARCH_PATH).
 void RegisterModule(const char* folder, const RegistrationModule& module) {
   UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS);
   char path[MaxPathText];
   int length = snprintf(path, sizeof path, "%s\\%s", folder, module.fileName);
   if (!(module.skippedOnNT4 && SetupState.isNT4) && length >= 0 && length < MaxPathText) {
-    UniqueModule library(LoadLibraryA(path));
+    UniqueModule library(LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (library && library.get() != INVALID_HANDLE_VALUE) {
       using RegisterServerProc = HRESULT(WINAPI*)();
       auto registerServer = FindProcedure<RegisterServerProc>(library.get(), "DllRegisterServer");

@@ -49,7 +49,9 @@ void DeleteKeyTree(HKEY root, const char* path);
 // subkey that cannot be deleted.
 void DeleteSubkeys(HKEY key);
 // Copies all subkeys (recursively, each with its class string), then all values of source into
-// target; target's values of the same names are overwritten, the others stay. True when every
-// subkey was created, opened and copied; values larger than 5000 bytes are left out silently,
-// and a value name of 300 characters or more ends the copying of that key's values.
+// target; target's values of the same names are overwritten, the others stay. Every value the
+// registry can hold is copied whole, with its type: data of any size, names of any length the
+// registry allows (the buffers grow to what the key needs). True when the copy is complete;
+// false when any subkey could not be enumerated, created, opened or copied, or any value could
+// not be read or written. What could be copied is copied either way.
 bool CopyKeyTree(HKEY source, HKEY target);

@@ -8,6 +8,8 @@
 
 #include <cstdio>
 
+#include "common/bounded_text.h"
+#include "common/path_characters.h"
 #include "common/win_handles.h"
 #include "resources/resource_ids.h"
 #include "setup/folder_name.h"
@@ -46,13 +48,19 @@ void ReportInvalidFolder() {
   MessageBoxA(SetupState.mainWindow, message, LoadText(IDS_INVALID_FOLDER_CAPTION), MB_ICONEXCLAMATION);
 }
 
-// PSN_KILLACTIVE, on Next and on Back: 0 lets the sheet change page, 1 keeps this page.
+// PSN_KILLACTIVE, on Next and on Back: 0 lets the sheet change page, 1 keeps this page. A name
+// that passes the check becomes the plain full path it stands for, which the run installs to, the
+// field shows and the registry records; a name without one ("C:\", "C:\A \B") is refused like
+// an invalid name, and installFolder keeps the text as typed.
 INT_PTR LeavePage(HWND page) {
   TakeFolderFromEdit(page);
-  if (!IsValidFolderName(SetupState.installFolder)) {
+  char fullPath[MaxPathText];
+  if (!IsValidFolderName(SetupState.installFolder) || !MakePlainFullPath(SetupState.installFolder, fullPath)) {
     ReportInvalidFolder();
     return AnswerNotification(page, 1);
   }
+  CopyText(SetupState.installFolder, fullPath);
+  SetDlgItemTextA(page, IDC_FOLDER_EDIT, fullPath);
   return AnswerNotification(page, 0);
 }
 

@@ -14,6 +14,11 @@
 
 namespace {
 
+// 1 from the first Finish on. The restart question is owned by the hidden main window, so the
+// sheet stays usable beneath it (and while the steps run, messages still reach it): a second
+// Finish must neither run the steps again nor ask again.
+int finishing = 0;
+
 void OpenRegistrationPage(HWND page) {
   // Out of the topmost band, so that the browser can come to the front.
   SetWindowPos(GetParent(page), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
@@ -49,6 +54,8 @@ INT_PTR CALLBACK FinishPageProc(HWND page, UINT message, WPARAM wParam, LPARAM l
     case WM_NOTIFY:
       if (NotificationCode(lParam) == PSN_SETACTIVE) PostWizardButtons(page, PSWIZB_FINISH);
       if (NotificationCode(lParam) == PSN_WIZFINISH) {
+        if (finishing) return AnswerNotification(page, 1);  // the first Finish closes the sheet
+        finishing = 1;
         RunFinishSteps();
         return AnswerNotification(page, 0);
       }

@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "common/bounded_text.h"
+#include "common/path_characters.h"
 #include "common/win_handles.h"
 #include "install/active_run.h"
 #include "install/payload_catalogue.h"
@@ -35,11 +36,6 @@ bool ReadCursorText(const char* name, char* buffer) {
   memset(buffer, 0, MaxPathText);
   if (!RegistryCursor.QueryString(name, buffer)) return false;
   return memchr(buffer, '\0', MaxPathText) != nullptr;
-}
-
-void RemoveTrailingBackslash(char* text) {
-  size_t length = strlen(text);
-  if (length > 0 && text[length - 1] == '\\') text[length - 1] = '\0';
 }
 
 // Makes the folder that holds this program the current directory: drive and directory of the
@@ -168,8 +164,7 @@ int OfferUpgradeFromVersion2() {
     RegistryCursor.Close();
     return 1;
   }
-  size_t length = strlen(explorer);
-  bool fits = explorer[length - 1] == '\\' || AppendText(explorer, "\\");
+  bool fits = AppendBackslash(explorer, sizeof explorer);
   size_t folderLength = strlen(explorer);  // with its trailing backslash
   fits = fits && AppendText(explorer, "TWExplo.exe");
   if (!fits || GetFileAttributesA(explorer) == INVALID_FILE_ATTRIBUTES) {

@@ -50,6 +50,8 @@ int ProgmanCommand(const char* command) {
   {
     // Freed whether or not a server answered.
     UniqueDdeString name(instance.get(), DdeCreateStringHandleA(instance.get(), ProgmanName, CP_WINANSI));
+    // A null service and topic would connect to any server at all: without the name, no command.
+    if (!name) return 0;
     conversation.reset(DdeConnect(instance.get(), name.get(), name.get(), nullptr));
   }
   if (!conversation) return 0;

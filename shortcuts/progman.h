@@ -28,7 +28,8 @@ static_assert(ProgmanCommandSize >= sizeof "[AddItem(,,,65535)]" + (ItemCommandL
 // Delivers one command text to Program Manager: DdeInitializeA (client only), a conversation on
 // "PROGMAN", one XTYP_EXECUTE of the text with its terminating zero and a time-out of 1000 ms,
 // then DdeDisconnect and DdeUninitialize. Without a server it returns after the connection
-// attempt. Returns 1 when the execute was acknowledged, else 0.
+// attempt; when the name "PROGMAN" gets no string handle it connects to nothing (a null name
+// would reach any server) and returns 0. Returns 1 when the execute was acknowledged, else 0.
 int ProgmanCommand(const char* command);
 
 // A null or empty group name sends nothing (result 0): the shell would take it for the Programs

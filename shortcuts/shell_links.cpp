@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/path_characters.h"
 #include "common/win_handles.h"
 #include "registry/registry_cursor.h"
 #include "setup/setup_state.h"
@@ -38,8 +39,7 @@ int WidePath(const char* path, wchar_t (&wide)[MaxPathText]) {
 // Path without one trailing backslash, into copy (MaxPathText bytes). 0 when it is too long.
 int WithoutTrailingBackslash(const char* path, char* copy) {
   if (!FormatPath(copy, "%s", path)) return 0;
-  size_t length = strlen(copy);
-  if (length > 0 && copy[length - 1] == '\\') copy[length - 1] = '\0';
+  RemoveTrailingBackslash(copy);
   return 1;
 }
 
@@ -136,8 +136,7 @@ int GetShellFolderPath(int csidl, char* path) {
     path[0] = '\0';
     return 0;
   }
-  size_t length = strlen(path);
-  if (path[length - 1] == '\\') path[length - 1] = '\0';
+  RemoveTrailingBackslash(path);
   return path[0] != '\0';
 }
 

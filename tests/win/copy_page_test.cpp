@@ -7,14 +7,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "install/payload_catalogue.h"
+#include "shortcuts/progman.h"
 #include "support/copy_run.h"
 #include "support/picture.h"
 #include "support/process_threads.h"
+#include "support/program_groups.h"
 #include "support/setup_session.h"
 #include "support/test_files.h"
 #include "tools/uidriver/ui_driver.h"
@@ -195,6 +198,32 @@ TEST(CopyPage, BackFromTheOptionsPageRunsAgainFromTheFirstFile) {
   ASSERT_TRUE(WaitForPage(sheet, CopyPage, StartWaitMs));
   ASSERT_TRUE(WaitForPage(sheet, OptionsPage, StartWaitMs)) << "the second run did not complete";
   ExpectFirstEntriesInstalled(PayloadEntryCount);
+  ExpectCancelExitCode1(sheet, program);
+}
+
+// The home-page item comes only from the run's own "website.url": a second run (Back from the
+// options page) that cannot write it builds the group without it, although the first run wrote
+// one. A folder of that name stops the write: a read-only file does not, as Wine runs the tests
+// with the rights of a user whom the host's file permissions do not stop.
+TEST(CopyPage, ASecondRunThatCannotWriteTheHomePageFileMakesNoHomePageItem) {
+  const std::string group = "Tarnwick Pro 5.0", homePageItem = "KELM Home Page.lnk";
+  START_WIZARD(program, sheet);
+  StartRunInto(sheet);
+  ASSERT_TRUE(WaitForPage(sheet, OptionsPage, StartWaitMs));
+  std::vector<std::string> first = GroupItems(group);
+  ASSERT_NE(std::find(first.begin(), first.end(), homePageItem), first.end()) << "the first run made the item";
+  ASSERT_EQ(ProgmanDeleteGroup(group.c_str()), 1);
+  ASSERT_FALSE(GroupExists(group));
+  const std::string website = std::string(Folder) + "\\website.url";
+  ASSERT_TRUE(DeleteFileA(website.c_str()));
+  ASSERT_TRUE(CreateDirectoryA(website.c_str(), nullptr));
+
+  ASSERT_TRUE(ClickControl(sheet, SheetBack));
+  ASSERT_TRUE(WaitForPage(sheet, CopyPage, StartWaitMs));
+  ASSERT_TRUE(WaitForPage(sheet, OptionsPage, StartWaitMs)) << "the second run did not complete";
+  std::vector<std::string> second = GroupItems(group);
+  EXPECT_NE(std::find(second.begin(), second.end(), "Tarnwick.lnk"), second.end()) << "the group was built again";
+  EXPECT_EQ(std::find(second.begin(), second.end(), homePageItem), second.end()) << "a home-page item without its file";
   ExpectCancelExitCode1(sheet, program);
 }
 

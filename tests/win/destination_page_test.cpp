@@ -6,12 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <ostream>
 #include <string>
 
 #include "install/payload_catalogue.h"
 #include "resources/resource_ids.h"
 #include "setup/wizard_pages.h"
+#include "support/program_groups.h"
 #include "support/setup_session.h"
 #include "support/test_files.h"
 #include "tools/uidriver/ui_driver.h"
@@ -129,6 +131,71 @@ TEST(DestinationPage, BareNameIsAcceptedAndInstalledBesideTheProgram) {
   EXPECT_EQ(ReadFileBytes("C:\\Setup\\Tarnwick\\" + first), ReadFileBytes(ProductFilePath(first)));
   ExpectCancelExitCode1(sheet, program);
 }
+
+// ---- The plain full path ----
+
+// A name that passes the check ends as the one plain full path it stands for: in the field, the
+// installed files, the uninstall entry, the product's registry key and the program group's item.
+// Relative names are taken from the program's own folder, C:\Setup. A name with no plain full
+// path is refused with the folder-name error (full is null).
+struct FullPathCase {
+  const char* name;
+  const char* typed;
+  const char* full;
+};
+
+void PrintTo(const FullPathCase& c, std::ostream* out) { *out << c.name; }
+
+class DestinationFullPath : public testing::TestWithParam<FullPathCase> {};
+
+TEST_P(DestinationFullPath, TheNameEndsAsOnePlainFullPathEverywhere) {
+  const FullPathCase& c = GetParam();
+  ASSERT_TRUE(MakeFolders("C:\\Setup"));
+  ASSERT_TRUE(CopyFileA(SetupProgramPath, "C:\\Setup\\setup.exe", FALSE));
+  LaunchedProgram program;
+  ASSERT_TRUE(LaunchProgram("C:\\Setup\\setup.exe", "C:\\windows", program));
+  HWND sheet = WaitForWizardSheet(StartWaitMs, program.processId);
+  ASSERT_NE(sheet, nullptr);
+  ASSERT_TRUE(WalkToPage(sheet, DestinationPage));
+  HWND page = TypeFolder(sheet, c.typed);
+  ASSERT_NE(page, nullptr);
+  if (c.full == nullptr) {
+    ExpectRefused(sheet, program, SheetNext, c.typed);
+    ExpectCancelExitCode1(sheet, program);
+    return;
+  }
+  ASSERT_TRUE(ClickControl(sheet, SheetNext));
+  ASSERT_TRUE(WaitForPage(sheet, OptionsPage, StartWaitMs)) << "the page was left and the run completed";
+  EXPECT_EQ(ControlText(page, FolderEdit), c.full) << "the field shows the full path";
+  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, FinishPage));
+  ASSERT_TRUE(ClickControl(sheet, SheetFinish));
+  DWORD exitCode = 0;
+  ASSERT_TRUE(WaitForExit(program, 120000, &exitCode));
+
+  const std::string full = c.full;
+  EXPECT_EQ(FolderFileNames(full).size(), size_t(PayloadEntryCount) + 2) << "the catalogue's files and the .url files";
+  EXPECT_EQ(ReadRegistryText(HKEY_LOCAL_MACHINE, "SOFTWARE\\KELM\\Tarnwick\\CurrentVersion", "InstallDir"), full);
+  EXPECT_EQ(ReadRegistryText(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tarnwick5.0",
+                             "UninstallString"),
+            "\"" + full + "\\uninstal.exe\" " + full);
+  std::optional<ShortcutInfo> item = ReadShortcut(GroupFolder("Tarnwick Pro 5.0") + "\\Tarnwick.lnk");
+  ASSERT_TRUE(item.has_value()) << "no group item";
+  EXPECT_EQ(item->target, full + "\\TWExplo.exe");
+}
+
+const FullPathCase FullPathCases[] = {
+    {"TrailingDot", "C:\\Tarnwick.", "C:\\Tarnwick"},
+    {"BareName", "Tarnwick", "C:\\Setup\\Tarnwick"},
+    {"DriveRelative", "C:Tarnwick", "C:\\Setup\\Tarnwick"},
+    {"DotDot", "C:\\A\\..\\B", "C:\\B"},
+    {"DoubleBackslash", "C:\\\\A", "C:\\A"},
+    {"DriveRoot", "C:\\", nullptr},
+    {"BlankEndsAName", "C:\\A \\B", nullptr},
+    {"ColonInAName", "C:\\A:B", nullptr},
+};
+
+INSTANTIATE_TEST_SUITE_P(Names, DestinationFullPath, testing::ValuesIn(FullPathCases),
+                         [](const testing::TestParamInfo<FullPathCase>& info) { return std::string(info.param.name); });
 
 // length characters of words of nine letters and a blank.
 std::string WordsOfLength(size_t length) {

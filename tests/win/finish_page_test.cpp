@@ -3,10 +3,12 @@
 // with the table below), the restart question, the Register button, and Cancel and Exit, which
 // runs none of the Finish steps.
 #include <windows.h>
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -260,10 +262,23 @@ constexpr char HeldName[] = "TWFind.exe";  // held open during the copy: it wait
 
 class RestartQuestion : public testing::TestWithParam<int> {};  // the answer: IDYES or IDNO
 
+// When a key was last written, as the registry keeps it (0 when it does not open).
+ULONGLONG KeyWriteTime(HKEY root, const std::string& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+  FILETIME written = {};
+  LONG status = RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                 nullptr, &written);
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS ? (ULONGLONG(written.dwHighDateTime) << 32) | written.dwLowDateTime : 0;
+}
+
 TEST_P(RestartQuestion, AskedWhenAFileWaitsAndYesRestarts) {
   const std::string target = std::string(InstallFolder) + "\\" + HeldName;
   ASSERT_TRUE(MakeFolders(InstallFolder));
   ASSERT_TRUE(WriteFileBytes(target, "old"));
+  StandInWindow utilities("StandInUtilitiesSetup", "Tarnwick Utilities 98 Setup");
+  ASSERT_NE(utilities.window(), nullptr);
   START_WIZARD(program, sheet);
   {
     HeldFile held(target);
@@ -281,9 +296,29 @@ TEST_P(RestartQuestion, AskedWhenAFileWaitsAndYesRestarts) {
   EXPECT_EQ(GetWindow(question, GW_OWNER), FindWindowA(MainWindowClass, nullptr));
   EXPECT_NE(GetDlgItem(question, IDYES), nullptr);
   EXPECT_NE(GetDlgItem(question, IDNO), nullptr);
-  // The registration steps ran before the question.
+  // The question icon, on the screen once the box has painted.
+  WaitForInputIdle(program.process, 3000);
+  Sleep(300);
+  EXPECT_TRUE(ShowsSystemIcon(GetDlgItem(question, 1088), IDI_QUESTION)) << "the question icon";
+  EXPECT_FALSE(ShowsSystemIcon(GetDlgItem(question, 1088), IDI_EXCLAMATION)) << "the comparison tells icons apart";
+  // The steps before the question, in their order, by when each left its trace: the utilities'
+  // setup hidden, the product's keys written, the modules registered, the FTP site written.
+  // (The common-controls update has no trace here: Wine's library is new enough.)
   EXPECT_EQ(ReadRegistryText(HKEY_LOCAL_MACHINE, "Software\\KELM\\Tarnwick\\CurrentVersion", "InstallDir"),
             InstallFolder);
+  const std::string lastModule = std::string(ModuleRegistrations[3].classKey).substr(sizeof "HKEY_CLASSES_ROOT");
+  const ULONGLONG trace[] = {
+      utilities.hiddenTime(),
+      KeyWriteTime(HKEY_LOCAL_MACHINE, "Software\\KELM\\Tarnwick\\CurrentVersion"),
+      KeyWriteTime(HKEY_CLASSES_ROOT, lastModule),
+      KeyWriteTime(HKEY_CURRENT_USER, "Software\\KELM\\Tarnwick\\CurrentVersion\\FTP Sites"),
+  };
+  const char* const steps[] = {"hidden", "product keys", "modules", "FTP site"};
+  for (size_t i = 0; i < std::size(trace); ++i) {
+    SCOPED_TRACE(steps[i]);
+    EXPECT_NE(trace[i], 0u) << "no trace";
+    if (i > 0) EXPECT_LE(trace[i - 1], trace[i]) << "after " << steps[i - 1];
+  }
   ASSERT_TRUE(ClickControl(question, GetParam()));
 
   DWORD exitCode = 99;
@@ -305,6 +340,43 @@ TEST_P(RestartQuestion, AskedWhenAFileWaitsAndYesRestarts) {
 
 INSTANTIATE_TEST_SUITE_P(Answers, RestartQuestion, testing::Values(IDYES, IDNO),
                          [](const testing::TestParamInfo<int>& info) { return info.param == IDYES ? "Yes" : "No"; });
+
+// Finish pressed again while the restart question is shown does nothing: one question, and the
+// registration step ran once (an installed module replaced by a library that records each load).
+TEST(FinishPage, ASecondFinishDuringTheQuestionDoesNothing) {
+  const std::string target = std::string(InstallFolder) + "\\" + HeldName;
+  const char loadLog[] = "C:\\module_loads.log";  // written by S:\versions\load_recorder.dll
+  ASSERT_TRUE(MakeFolders(InstallFolder));
+  ASSERT_TRUE(WriteFileBytes(target, "old"));
+  START_WIZARD(program, sheet);
+  {
+    HeldFile held(target);
+    ASSERT_TRUE(held.held());
+    ASSERT_TRUE(WalkToPage(sheet, OptionsPage));
+  }
+  ASSERT_TRUE(CopyFileA("S:\\versions\\load_recorder.dll", (std::string(InstallFolder) + "\\modeng1.dll").c_str(), FALSE));
+  ASSERT_TRUE(PressAndWaitForPage(sheet, SheetNext, FinishPage));
+  ASSERT_TRUE(ClickControl(sheet, SheetFinish, StartWaitMs));
+  HWND question = WaitForTopWindow("Restart Windows", 60000, program.processId);
+  ASSERT_NE(question, nullptr);
+
+  ASSERT_TRUE(PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_FINISH, 0));
+  Sleep(3000);  // time for the steps and a second question
+  int questions = 0;
+  for (HWND window = FindWindowExA(nullptr, nullptr, nullptr, "Restart Windows"); window != nullptr;
+       window = FindWindowExA(nullptr, window, nullptr, "Restart Windows")) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == program.processId && IsWindowVisible(window)) ++questions;
+  }
+  EXPECT_EQ(questions, 1);
+  EXPECT_EQ(ReadFileBytes(loadLog).value_or(""), std::string(InstallFolder) + "\\modeng1.dll\r\n") << "registered once";
+  ASSERT_TRUE(ClickControl(question, IDNO));
+  DWORD exitCode = 99;
+  ASSERT_TRUE(WaitForExit(program, ExitWaitMs, &exitCode)) << "another question holds the program";
+  EXPECT_EQ(exitCode, 1u);
+  EXPECT_EQ(ReadFileBytes(loadLog).value_or(""), std::string(InstallFolder) + "\\modeng1.dll\r\n") << "registered once";
+}
 
 // ---- The Register button ----
 

@@ -2,6 +2,7 @@
 // program against the prefix's real registry and the real modules from P:, read back with Wine's
 // "reg export".
 #include <windows.h>
+#include <shlobj.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -96,6 +97,65 @@ TEST(RegistrationModules, ANamesakeBesideTheProgramIsNotLoadedAndASecondRunDupli
   }
   EXPECT_EQ(LinesMissingFrom(snapshots[1], snapshots[0]), "") << "rows that the second run added or changed";
   EXPECT_EQ(LinesMissingFrom(snapshots[0], snapshots[1]), "") << "rows that the second run removed or changed";
+}
+
+// A module's own imports are searched in its own folder first: modeng1.dll imports
+// load_recorder.dll, and of the two copies, beside the program and in the install folder, the
+// install folder's is loaded.
+TEST(RegistrationModules, AModulesImportsComeFromTheInstallFolderNotTheProgramsFolder) {
+  const std::string folder = "C:\\Program Files\\KELM\\Tarnwick";
+  ASSERT_TRUE(CopyProductFiles(folder, FinishFiles));
+  ASSERT_TRUE(CopyFileA("S:\\versions\\imports_recorder.dll", (folder + "\\modeng1.dll").c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA("S:\\versions\\load_recorder.dll", (folder + "\\load_recorder.dll").c_str(), FALSE));
+  ASSERT_TRUE(MakeFolders("C:\\Download"));
+  ASSERT_TRUE(CopyFileA("S:\\finish_probe.exe", "C:\\Download\\finish_probe.exe", FALSE));
+  ASSERT_TRUE(CopyFileA("S:\\versions\\load_recorder.dll", "C:\\Download\\load_recorder.dll", FALSE));
+  DeleteFileA(LoadLog);
+  std::string output;
+  DWORD exitCode = 99;
+  ASSERT_TRUE(RunCaptured("C:\\Download\\finish_probe.exe steps \"" + folder + "\"", "C:\\Download", 60000, &output,
+                          &exitCode));
+  ASSERT_EQ(exitCode, 0u) << output;
+  EXPECT_EQ(ReadFileBytes(LoadLog).value_or(""), folder + "\\load_recorder.dll\r\n");
+}
+
+// The shell is told that associations changed (SHCNE_ASSOCCHANGED): a window registered for
+// shell change notifications receives it. Wine's shell keeps its list of registered windows in
+// each process, so the listener is in this process, which registers the product as Finish does.
+constexpr UINT ShellChangeMessage = WM_APP + 20;
+int associationChanges = 0;  // SHCNE_ASSOCCHANGED notifications the listener received
+
+// Without SHCNRF_NewDelivery the event is the notification's lParam.
+LRESULT CALLBACK ListenerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == ShellChangeMessage) {
+    if (static_cast<LONG>(lParam) == SHCNE_ASSOCCHANGED) ++associationChanges;
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+TEST(Associations, TheShellIsToldThatAssociationsChanged) {
+  ASSERT_TRUE(MakeWindowsShellKeys());
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = ListenerProc;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = "TarnwickShellListener";
+  ASSERT_NE(RegisterClassA(&windowClass), 0);
+  HWND listener = CreateWindowExA(0, windowClass.lpszClassName, "listener", 0, 0, 0, 0, 0, nullptr, nullptr,
+                                  windowClass.hInstance, nullptr);
+  ASSERT_NE(listener, nullptr);
+  SHChangeNotifyEntry everything = {nullptr, TRUE};
+  ULONG registration = SHChangeNotifyRegister(listener, SHCNRF_ShellLevel | SHCNRF_InterruptLevel,
+                                              SHCNE_ASSOCCHANGED, ShellChangeMessage, 1, &everything);
+  ASSERT_NE(registration, 0u);
+  std::strcpy(SetupState.installFolder, "C:\\Tarnwick");
+  RegisterProduct();
+  MSG message;
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 3000 && associationChanges == 0; Sleep(20))
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+  SHChangeNotifyDeregister(registration);
+  DestroyWindow(listener);
+  EXPECT_EQ(associationChanges, 1) << "SHCNE_ASSOCCHANGED received";
 }
 
 // A fresh Wine prefix lacks "Directory" and "Drive", and no key is made under a missing parent:

@@ -85,7 +85,7 @@ std::optional<std::string> ReadText(HKEY root, const std::string& path, const ch
 std::string ClassOf(const std::string& path) {
   UniqueKey key;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return "<missing>";
-  char name[300];
+  char name[1000];
   DWORD size = sizeof name;
   if (RegQueryInfoKeyA(key.get(), name, &size, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                        nullptr, nullptr) != ERROR_SUCCESS)
@@ -98,7 +98,7 @@ std::string ClassOf(const std::string& path) {
 std::string Dump(HKEY key, const std::string& indent = "") {
   std::string out;
   for (DWORD i = 0;; ++i) {
-    char name[400], className[400];
+    char name[400], className[1000];
     DWORD nameSize = sizeof name, classSize = sizeof className;
     if (RegEnumKeyExA(key, i, name, &nameSize, nullptr, className, &classSize, nullptr) != ERROR_SUCCESS) break;
     out += indent + "[" + name + "] class=" + className + "\n";
@@ -107,11 +107,11 @@ std::string Dump(HKEY key, const std::string& indent = "") {
   }
   for (DWORD i = 0;; ++i) {
     char name[20000];
-    static BYTE data[20000];
-    DWORD nameSize = sizeof name, type = 0, size = sizeof data;
-    if (RegEnumValueA(key, i, name, &nameSize, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
+    static std::vector<BYTE> data(2 << 20);
+    DWORD nameSize = sizeof name, type = 0, size = static_cast<DWORD>(data.size());
+    if (RegEnumValueA(key, i, name, &nameSize, nullptr, &type, data.data(), &size) != ERROR_SUCCESS) break;
     out += indent + std::string(name) + " type=" + std::to_string(type) + " =" +
-           std::string(reinterpret_cast<char*>(data), size) + "\n";
+           std::string(reinterpret_cast<char*>(data.data()), size) + "\n";
   }
   return out;
 }
@@ -413,27 +413,45 @@ CopyResult Copy(const std::string& source, const std::string& target) {
   return {result, Dump(target)};
 }
 
-TEST_F(RegistryLayer, CopyKeyTreeLeavesOutValuesOver5000BytesAndCopiesTheSubkeys) {
-  SetRaw(Under("Big"), "Huge", REG_BINARY, std::string(5001, 'h'));
-  SetText(Under("Big\\Sub\\SubSub"), "Inner", "copied");
-  CopyResult copy = Copy(Under("Big"), Under("BigCopy"));
-  EXPECT_TRUE(copy.result);
-  EXPECT_EQ(ReadText(HKEY_CURRENT_USER, Under("BigCopy\\Sub\\SubSub"), "Inner"), "copied");
-  EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, Under("BigCopy"), "Huge"));
-}
-
-TEST_F(RegistryLayer, CopyKeyTreeValueSizeLimitIs5000Bytes) {
-  const size_t sizes[] = {0, 1, 4999, 5000, 5001, 20000};
+// Every value is copied whole: data of any size, names of any length the registry takes, and a
+// subkey's class string longer than any fixed buffer; values beside them are not lost.
+TEST_F(RegistryLayer, CopyKeyTreeCopiesValuesOfEverySizeAndNameLength) {
+  const size_t sizes[] = {0, 1, 4999, 5000, 5001, 6000, 20000, 1 << 20};
+  const size_t nameLengths[] = {1, 299, 300, 1000, 16383};
   for (size_t size : sizes) SetRaw(Under("Sizes"), ("V" + std::to_string(size)).c_str(), REG_BINARY, std::string(size, 'x'));
-  EXPECT_TRUE(Copy(Under("Sizes"), Under("SizesCopy")).result);
+  for (size_t length : nameLengths) SetText(Under("Sizes"), std::string(length, 'n').c_str(), std::to_string(length));
+  MakeKey(Under("Sizes\\LongClass"), std::string(400, 'c').c_str());
+  SetText(Under("Sizes\\LongClass"), "Inner", "copied");
+  const std::string before = Dump(Under("Sizes"));
+  CopyResult copy = Copy(Under("Sizes"), Under("SizesCopy"));
+  EXPECT_TRUE(copy.result);
+  EXPECT_TRUE(copy.target == before) << "the copy differs from the source";
   for (size_t size : sizes) {
     SCOPED_TRACE(size);
     std::optional<Value> value = ReadValue(HKEY_CURRENT_USER, Under("SizesCopy"), ("V" + std::to_string(size)).c_str());
-    EXPECT_EQ(value.has_value(), size <= 5000);
-    if (value) {
-      EXPECT_EQ(value->data.size(), size);
-    }
+    ASSERT_TRUE(value.has_value());
+    EXPECT_EQ(value->data, std::string(size, 'x'));
   }
+  for (size_t length : nameLengths) {
+    SCOPED_TRACE(length);
+    EXPECT_EQ(ReadText(HKEY_CURRENT_USER, Under("SizesCopy"), std::string(length, 'n').c_str()), std::to_string(length));
+  }
+  EXPECT_EQ(ClassOf(Under("SizesCopy\\LongClass")), std::string(400, 'c'));
+}
+
+// A value that cannot be written (a target opened without the right to set values) makes the
+// copy incomplete, and the values that can be copied still are.
+TEST_F(RegistryLayer, CopyKeyTreeReportsAValueItCouldNotWrite) {
+  SetText(Under("Values\\Sub"), "Inner", "copied");
+  SetText(Under("Values"), "Top", "not written");
+  MakeKey(Under("NoSetValue"));
+  UniqueKey from, to;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Under("Values").c_str(), 0, KEY_READ, from.put()), ERROR_SUCCESS);
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Under("NoSetValue").c_str(), 0, KEY_READ | KEY_CREATE_SUB_KEY, to.put()),
+            ERROR_SUCCESS);
+  EXPECT_FALSE(CopyKeyTree(from.get(), to.get()));
+  EXPECT_EQ(ReadText(HKEY_CURRENT_USER, Under("NoSetValue\\Sub"), "Inner"), "copied");
+  EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, Under("NoSetValue"), "Top"));
 }
 
 TEST_F(RegistryLayer, CopyKeyTreeIntoATargetWithValuesOverwritesSameNamesAndKeepsOthers) {
@@ -481,7 +499,7 @@ TEST_F(RegistryLayer, CopyKeyTreeGoesOnAfterASubkeyThatCannotBeCreated) {
 }
 
 // Random trees (fixed seed): the copy holds exactly what the source holds, and the source is
-// unchanged. Value names reach 299 characters, the longest the 300-character buffer takes.
+// unchanged. Value names reach 299 characters.
 void AddRandomTree(std::mt19937& random, const std::string& path, int depth) {
   const DWORD types[] = {REG_SZ, REG_BINARY, REG_DWORD, REG_MULTI_SZ, REG_EXPAND_SZ};
   int values = static_cast<int>(random() % 5);

@@ -5,7 +5,9 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "common/win_handles.h"
 #include "registry/registry_cursor.h"
 #include "registry/uninstall_entry.h"
 #include "setup/setup_state.h"
@@ -159,6 +161,92 @@ TEST_F(UninstallEntry, MoveKeyMergesTheOldKeyIntoTheNewOneUnderBothRoots) {
       EXPECT_EQ(ReadRegistryText(root, (NewKey + "\\Layout\\Panes").c_str(), "Left"), "tree");
       EXPECT_EQ(ReadRegistryText(root, NewKey.c_str(), "OnlyNew"), c.newKey ? "new" : "");
       EXPECT_EQ(ReadRegistryText(root, (NewKey + "\\Layout").c_str(), "Kept"), c.newKey ? "yes" : "");
+    }
+  }
+}
+
+// Everything below root\path as text: subkeys, then values with type and bytes, in the
+// registry's own order; "<missing>" when the key does not open.
+std::string TreeText(HKEY root, const std::string& path) {
+  UniqueKey key;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return "<missing>";
+  std::string out;
+  for (DWORD i = 0;; ++i) {
+    char name[300];
+    DWORD size = sizeof name;
+    if (RegEnumKeyExA(key.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    out += "[" + std::string(name) + "]\n" + TreeText(root, path + "\\" + name) + "[end]\n";
+  }
+  static std::vector<char> name(20000), data(1 << 16);
+  for (DWORD i = 0;; ++i) {
+    DWORD nameSize = static_cast<DWORD>(name.size()), type = 0, size = static_cast<DWORD>(data.size());
+    if (RegEnumValueA(key.get(), i, name.data(), &nameSize, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+                      &size) != ERROR_SUCCESS)
+      break;
+    out += std::string(name.data()) + " type=" + std::to_string(type) + " =" + std::string(data.data(), size) + "\n";
+  }
+  return out;
+}
+
+bool PutValue(HKEY root, const std::string& path, const std::string& name, DWORD type, const std::string& data) {
+  if (!PutRegistryKey(root, path.c_str())) return false;
+  UniqueKey key;
+  return RegOpenKeyExA(root, path.c_str(), 0, KEY_SET_VALUE, key.put()) == ERROR_SUCCESS &&
+         RegSetValueExA(key.get(), name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                        static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
+}
+
+// Version 2.0's settings as a long use leaves them: a 6000-byte binary, a value with a
+// 300-character name, nested keys with values of their own.
+void PutLargeVersion2Settings(HKEY root) {
+  std::string bytes(6000, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 256);
+  ASSERT_TRUE(PutValue(root, OldKey, "Window", REG_BINARY, bytes));
+  ASSERT_TRUE(PutValue(root, OldKey, std::string(300, 'L'), REG_SZ, std::string("long name\0", 10)));
+  ASSERT_TRUE(PutValue(root, OldKey, "Count", REG_DWORD, std::string("\x07\0\0\0", 4)));
+  ASSERT_TRUE(PutValue(root, OldKey + "\\Layout", "Columns", REG_BINARY, bytes.substr(0, 5001)));
+  ASSERT_TRUE(PutValue(root, OldKey + "\\Layout\\Panes", "Left", REG_SZ, std::string("tree\0", 5)));
+  ASSERT_TRUE(PutValue(root, OldKey + "\\Layout\\Panes", std::string(301, 'P'), REG_BINARY, bytes));
+}
+
+struct UpgradeCase {
+  const char* what;
+  bool copyFails;  // a key of the target that cannot be opened
+};
+const UpgradeCase UpgradeCases[] = {
+    {"every value arrives", false},
+    {"a copy that cannot complete", true},
+};
+
+// The upgrade's move of version 2.0's settings (RetireVersion2): complete, every value is under
+// "CurrentVersion" byte for byte and "Version2.0" is gone; incomplete, "Version2.0" stays whole.
+TEST_F(UninstallEntry, UpgradeMovesEveryVersion2ValueOrKeepsTheOldKeyWhole) {
+  for (const UpgradeCase& c : UpgradeCases) {
+    SCOPED_TRACE(c.what);
+    std::string before[2];
+    int r = 0;
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+      DeleteKeyTree(root, SettingsKey);
+      PutLargeVersion2Settings(root);
+      if (c.copyFails) {
+        ASSERT_TRUE(PutRegistryKey(root, (NewKey + "\\Layout").c_str()));
+        Protect(root, NewKey + "\\Layout");
+      }
+      before[r++] = TreeText(root, OldKey);
+    }
+    RetireVersion2();
+    r = 0;
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+      SCOPED_TRACE(root == HKEY_LOCAL_MACHINE ? "machine" : "user");
+      const std::string& old = before[r++];
+      if (c.copyFails) {
+        EXPECT_TRUE(TreeText(root, OldKey) == old) << "the old settings stay whole";
+        continue;
+      }
+      EXPECT_FALSE(RegistryKeyExists(root, OldKey));
+      std::string moved = TreeText(root, NewKey);
+      EXPECT_EQ(moved.size(), old.size());
+      EXPECT_TRUE(moved == old) << "every value under CurrentVersion, byte for byte";
     }
   }
 }

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "setup/setup_state.h"
 #include "setup/wizard_pages.h"
 #include "shortcuts/progman.h"
+#include "shortcuts/shell_links.h"
 #include "support/copy_page_stand_in.h"
 #include "support/copy_run.h"
 #include "support/finish_support.h"
@@ -188,6 +190,28 @@ struct CleanUpCase {
   const char* what;
   bool explorerPresent;  // "twexplo.exe" in the folder before the run
 };
+
+// An earlier version's link on the desktop to its explorer in the install folder is pruned by the
+// run, and the new pair of "My Tarnwick" links is made; a link of the user's to another program
+// stays.
+TEST(OutdatedLinks, AnEarlierVersionsDesktopLinkGoesAndTheNewPairIsMade) {
+  ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+  ASSERT_TRUE(PutFile(InFolder("TWExplo.exe").c_str(), "an earlier version's explorer"));
+  const std::string desktop = ShellFolder(CSIDL_DESKTOPDIRECTORY);
+  ASSERT_EQ(CreateShellLink(desktop.c_str(), "Tarnwick Explorer", InFolder("TWExplo.exe").c_str(), nullptr, nullptr,
+                            SW_SHOWNORMAL, nullptr, 0, nullptr),
+            1);
+  ASSERT_EQ(CreateShellLink(desktop.c_str(), "Notepad", "C:\\windows\\notepad.exe", nullptr, nullptr, SW_SHOWNORMAL,
+                            nullptr, 0, nullptr),
+            1);
+  InstallLikeAUser(nullptr);
+  EXPECT_EQ(LinkFiles(desktop), (std::vector<std::string>{"My Tarnwick.lnk", "Notepad.lnk"}));
+  for (int csidl : {CSIDL_DESKTOPDIRECTORY, CSIDL_STARTMENU}) {
+    std::optional<ShortcutInfo> link = ReadShortcut(ShellFolder(csidl) + "\\My Tarnwick.lnk");
+    ASSERT_TRUE(link.has_value()) << csidl;
+    EXPECT_EQ(link->target, InFolder("TWExplo.exe"));
+  }
+}
 
 TEST(Version4CleanUp, OnlyWhenItsExplorerIsInTheFolderAndBeforeTheFirstFile) {
   const CleanUpCase cases[] = {{"twexplo.exe already there", true}, {"a fresh folder", false}};

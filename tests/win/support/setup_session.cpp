@@ -178,6 +178,13 @@ LRESULT CALLBACK StandInWindow::WindowProc(HWND window, UINT message, WPARAM wPa
         if (InterlockedIncrement(&self->closeRequests_) == 1) self->firstCloseTick_ = GetTickCount();
       }
       return 0;
+    case WM_SHOWWINDOW:
+      if (self && !wParam && self->hiddenTime_ == 0) {
+        FILETIME now;
+        GetSystemTimeAsFileTime(&now);
+        self->hiddenTime_ = (ULONGLONG(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+      }
+      break;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;

@@ -83,6 +83,8 @@ class StandInWindow {
   // the first one (0 when none came).
   int closeRequests() const;
   DWORD firstCloseTick() const;
+  // The system time at which the window was first hidden (zero while it never was).
+  ULONGLONG hiddenTime() const { return hiddenTime_; }
 
  private:
   static DWORD WINAPI ThreadMain(void* parameter);
@@ -94,4 +96,5 @@ class StandInWindow {
   HWND window_ = nullptr;
   volatile LONG closeRequests_ = 0;
   volatile DWORD firstCloseTick_ = 0;
+  volatile ULONGLONG hiddenTime_ = 0;
 };
