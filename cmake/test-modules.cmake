@@ -28,6 +28,8 @@ function(tw_probe_module name)
   foreach(export ${M_EXPORTS})
     if(export STREQUAL "DllGetVersion")
       target_compile_definitions(${target} PRIVATE EXPORT_DLL_GET_VERSION)
+    elseif(export STREQUAL "InitCommonControls")
+      target_compile_definitions(${target} PRIVATE EXPORT_INIT_COMMON_CONTROLS)
     elseif(export STREQUAL "InitCommonControlsEx")
       target_compile_definitions(${target} PRIVATE EXPORT_INIT_COMMON_CONTROLS_EX)
     endif()
@@ -72,4 +74,8 @@ tw_probe_module(v581_no_initex FOLDER comctl/v581_no_initex FILE comctl32.dll
 # A library without "DllRegisterServer" that records each load (bin/versions/load_recorder.dll).
 tw_probe_module(load_recorder FOLDER versions FILE load_recorder.dll)
 target_compile_definitions(probe_module_load_recorder PRIVATE RECORD_ATTACH)
+# A common-controls library planted where a program would find it before the system's, which
+# records each load the same way (bin/comctl/planted/comctl32.dll).
+tw_probe_module(planted FOLDER comctl/planted FILE comctl32.dll EXPORTS InitCommonControls)
+target_compile_definitions(probe_module_planted PRIVATE RECORD_ATTACH)
 add_custom_target(probe_modules ALL DEPENDS ${PROBE_MODULE_TARGETS})
