@@ -123,12 +123,14 @@ struct RemovalCase {
 
 // Places the common-controls library of bin/comctl/planted in the temporary folder, where a
 // program of the same user could put one. Every process that loads it records so in
-// PlantedLoadsLog.
+// PlantedLoadsLog. Windows takes a library that is not one of its known ones from the program's
+// folder first; Wine is told to do the same for this one.
 constexpr char PlantedLoadsLog[] = "C:\\module_loads.log";
 bool PlantCommonControlsInTemp() {
   char temp[MAX_PATH] = "";
   GetTempPathA(sizeof temp, temp);
-  return CopyFileA("S:\\comctl\\planted\\comctl32.dll", (std::string(temp) + "comctl32.dll").c_str(), FALSE);
+  return PutRegistryText(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", "comctl32", "native,builtin") &&
+         CopyFileA("S:\\comctl\\planted\\comctl32.dll", (std::string(temp) + "comctl32.dll").c_str(), FALSE);
 }
 
 std::vector<std::string> Sorted(std::vector<std::string> names) {
