@@ -35,7 +35,7 @@ void AddToList(FileList* list, const char* path) {
   const char* name = separator != nullptr ? separator + 1 : path;
   ++list->count;
   size_t used = std::strlen(list->names);
-  if (used > 0 && std::strcmp(list->names + used - 3, "...") == 0) return;
+  if (used >= 3 && std::strcmp(list->names + used - 3, "...") == 0) return;  // full already
   const char* joint = used > 0 ? ", " : "";
   int written = snprintf(list->names + used, sizeof list->names - used, "%s%s", joint, name);
   if (written < 0 || static_cast<size_t>(written) >= sizeof list->names - used) {

@@ -186,7 +186,7 @@ ExitCode FinishRemoval(const char* folder, FileRemoval* removal) {
   return Removed;
 }
 
-// Appends a paragraph with up to two "%s" or "%d" arguments to text.
+// Appends a formatted paragraph to text; what does not fit is cut off.
 void AddParagraph(char (&text)[2048], const char* format, ...) {
   size_t used = std::strlen(text);
   va_list arguments;
