@@ -28,6 +28,8 @@ function(tw_probe_module name)
   foreach(export ${M_EXPORTS})
     if(export STREQUAL "DllGetVersion")
       target_compile_definitions(${target} PRIVATE EXPORT_DLL_GET_VERSION)
+    elseif(export STREQUAL "InitCommonControls")
+      target_compile_definitions(${target} PRIVATE EXPORT_INIT_COMMON_CONTROLS)
     elseif(export STREQUAL "InitCommonControlsEx")
       target_compile_definitions(${target} PRIVATE EXPORT_INIT_COMMON_CONTROLS_EX)
     endif()
@@ -80,4 +82,8 @@ set_target_properties(probe_module_imports_recorder PROPERTIES PREFIX "" OUTPUT_
   ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/probe-modules/lib/imports_recorder)
 target_link_options(probe_module_imports_recorder PRIVATE -static -Wl,--kill-at)
 list(APPEND PROBE_MODULE_TARGETS probe_module_imports_recorder)
+# A common-controls library planted where a program would find it before the system's, which
+# records each load the same way (bin/comctl/planted/comctl32.dll).
+tw_probe_module(planted FOLDER comctl/planted FILE comctl32.dll EXPORTS InitCommonControls)
+target_compile_definitions(probe_module_planted PRIVATE RECORD_ATTACH)
 add_custom_target(probe_modules ALL DEPENDS ${PROBE_MODULE_TARGETS})

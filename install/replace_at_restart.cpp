@@ -52,12 +52,15 @@ void PutHeader(FILE* out) {
 }
 
 // A new "WININIT.INI" of the header and the entry. One that could not be written whole goes.
-void CreateWininit(const char* wininit, const char* shortTarget, const char* shortReplacement) {
+// True when it was written whole.
+bool CreateWininit(const char* wininit, const char* shortTarget, const char* shortReplacement) {
   UniqueStream out(fopen(wininit, "w"));
-  if (!out) return;
+  if (!out) return false;
   PutHeader(out.get());
   PutEntry(out.get(), shortTarget, shortReplacement);
-  if (!CloseWrittenStream(out)) DeleteFileA(wininit);
+  if (CloseWrittenStream(out)) return true;
+  DeleteFileA(wininit);
+  return false;
 }
 
 // Copies in to out with the entry on the line after the first "[Rename]" header, or appended
@@ -94,29 +97,27 @@ bool CopyWithEntry(FILE* in, FILE* out, const char* shortTarget, const char* sho
   return true;
 }
 
-void AddRenameEntry(const char* shortTarget, const char* shortReplacement) {
+// True when "WININIT.INI" holds the entry afterwards.
+bool AddRenameEntry(const char* shortTarget, const char* shortReplacement) {
   char wininit[MaxPathText];
   char tempinit[MaxPathText];
-  if (!WindowsFilePath("WININIT.INI", wininit, sizeof wininit)) return;
-  if (!WindowsFilePath("TEMPINIT.INI", tempinit, sizeof tempinit)) return;
+  if (!WindowsFilePath("WININIT.INI", wininit, sizeof wininit)) return false;
+  if (!WindowsFilePath("TEMPINIT.INI", tempinit, sizeof tempinit)) return false;
   DeleteFileA(tempinit);  // a leftover of an earlier attempt
 
   UniqueStream in(fopen(wininit, "r"));
-  if (!in) {
-    CreateWininit(wininit, shortTarget, shortReplacement);
-    return;
-  }
+  if (!in) return CreateWininit(wininit, shortTarget, shortReplacement);
   UniqueStream out(fopen(tempinit, "w"));
-  if (!out) return;
+  if (!out) return false;
   bool copied = CopyWithEntry(in.get(), out.get(), shortTarget, shortReplacement);
   in.reset();
   // An incomplete copy must not take the place of the file: its other entries would be lost.
   if (!CloseWrittenStream(out) || !copied) {
     DeleteFileA(tempinit);
-    return;
+    return false;
   }
   DeleteFileA(wininit);
-  MoveFileA(tempinit, wininit);
+  return MoveFileA(tempinit, wininit) != FALSE;
 }
 
 }  // namespace
@@ -138,12 +139,9 @@ void ReplaceAtRestart(const char* target, const char* replacement) {
   AddRenameEntry(shortTarget, shortReplacement);
 }
 
-void DeleteAtRestart(const char* path) {
-  if (SetupState.isNT) {
-    MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    return;
-  }
+bool DeleteAtRestart(const char* path) {
+  if (SetupState.isNT) return MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
   char shortPath[MaxPathText];
-  if (!ShortPath(path, shortPath)) return;
-  AddRenameEntry(DeletedTarget, shortPath);
+  if (!ShortPath(path, shortPath)) return false;
+  return AddRenameEntry(DeletedTarget, shortPath);
 }

@@ -17,5 +17,7 @@ void MoveAtRestartNt(const char* target, const char* replacement);
 // Asks the system to delete path (an existing file, or an empty folder on the NT family) at the
 // next restart: the NT family's delayed move with no target; otherwise the line "NUL=PATH"
 // (the 8.3 path) at the top of the first "[Rename]" section of "WININIT.INI", written the way
-// ReplaceAtRestart writes its lines. Silent like ReplaceAtRestart.
-void DeleteAtRestart(const char* path);
+// ReplaceAtRestart writes its lines. True when the request was recorded; false when the system
+// refused the delayed move (no right to record it, a path it cannot take), the 8.3 path could
+// not be had, or "WININIT.INI" could not be written (it is then left as it was).
+bool DeleteAtRestart(const char* path);

@@ -20,9 +20,6 @@ constexpr char UninstallPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\
 constexpr char Version2UninstallPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tarnwick2.0";
 constexpr char SettingsPath[] = "SOFTWARE\\Fenmoor\\Tarnwick";
 
-// "\"F\uninstal.exe\" F" for a 259-character folder F, with room to spare.
-constexpr size_t UninstallCommandSize = 2 * MaxPathText + 32;
-static_assert(UninstallCommandSize > sizeof "\"\\uninstal.exe\" " + 2 * (MaxPathText - 1));
 
 constexpr int JoinedPathSize = 260;
 

@@ -6,6 +6,11 @@
 // The product's entry in the list of installed programs, under HKEY_LOCAL_MACHINE.
 inline constexpr char UninstallEntryPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tarnwick5.0";
 
+// Room for its "UninstallString", "\"F\uninstal.exe\" F" for a 259-character folder F, with room
+// to spare.
+inline constexpr size_t UninstallCommandSize = 2 * 260 + 32;
+static_assert(UninstallCommandSize > sizeof "\"\\uninstal.exe\" " + 2 * 259);
+
 // Removes the folder verbs "Duro Rezorov 98", "Tarnwick" and "Navigate+" from
 // HKEY_CLASSES_ROOT\Folder\shell (with a default verb that names one of them, in any letter
 // case, reset to the empty string; another program's verbs and default stay), then writes

@@ -12,11 +12,19 @@ struct ArgumentCase {
   const char* arguments;
   bool accepted;
   const char* folder;          // when accepted
-  unsigned long waitHandle;    // when accepted
+  unsigned long handOver;      // when accepted
 };
+
+constexpr char Token[] = "0123456789abcdefABCDEF0123456789";
 
 const std::string LongestFolder = "C:\\" + std::string(256, 'f');  // 259 characters
 const std::string TooLongFolder = LongestFolder + "g";
+
+const std::string HandOver = std::string("/WAIT:1234:") + Token + " C:\\Tarnwick";
+const std::string QuotedHandOver = std::string("/WAIT:7:") + Token + " \"D:\\With Blanks\\\"";
+const std::string ShortToken = std::string("/WAIT:12:") + (Token + 1) + " C:\\Tarnwick";
+const std::string BadToken = std::string("/WAIT:12:") + std::string(31, 'a') + "g C:\\Tarnwick";
+const std::string ZeroHandle = std::string("/WAIT:0:") + Token + " C:\\Tarnwick";
 
 TEST(ParseUninstallArguments, TakesTheFolderAsTheEntryWritesItAndRefusesNoFolder) {
   const ArgumentCase cases[] = {
@@ -25,14 +33,18 @@ TEST(ParseUninstallArguments, TakesTheFolderAsTheEntryWritesItAndRefusesNoFolder
       {"\"C:\\Program Files\\KELM\\Tarnwick\"", true, "C:\\Program Files\\KELM\\Tarnwick", 0},
       {"C:\\Tarnwick\\", true, "C:\\Tarnwick", 0},
       {"C:\\", true, "C:\\", 0},
-      {"/WAIT:1234 C:\\Tarnwick", true, "C:\\Tarnwick", 1234},
-      {"/WAIT:7 \"D:\\With Blanks\\\"", true, "D:\\With Blanks", 7},
+      {HandOver.c_str(), true, "C:\\Tarnwick", 1234},
+      {QuotedHandOver.c_str(), true, "D:\\With Blanks", 7},
       {LongestFolder.c_str(), true, LongestFolder.c_str(), 0},
       {"", false, nullptr, 0},
       {"   \t ", false, nullptr, 0},
       {"\"\"", false, nullptr, 0},
       {"\\", false, nullptr, 0},
       {"/WAIT:12", false, nullptr, 0},
+      {"/WAIT:4 C:\\Tarnwick", false, nullptr, 0},  // no token
+      {ShortToken.c_str(), false, nullptr, 0},
+      {BadToken.c_str(), false, nullptr, 0},
+      {ZeroHandle.c_str(), false, nullptr, 0},
       {"/WAIT: C:\\Tarnwick", false, nullptr, 0},
       {"/WAIT:12x C:\\Tarnwick", false, nullptr, 0},
       {"/WAIT:99999999999 C:\\Tarnwick", false, nullptr, 0},
@@ -44,7 +56,8 @@ TEST(ParseUninstallArguments, TakesTheFolderAsTheEntryWritesItAndRefusesNoFolder
     ASSERT_EQ(ParseUninstallArguments(c.arguments, &parsed), c.accepted);
     if (!c.accepted) continue;
     EXPECT_STREQ(parsed.folder, c.folder);
-    EXPECT_EQ(parsed.waitHandle, c.waitHandle);
+    EXPECT_EQ(parsed.handOver, c.handOver);
+    EXPECT_STREQ(parsed.token, c.handOver != 0 ? Token : "");
   }
 }
 

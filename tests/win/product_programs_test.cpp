@@ -18,17 +18,16 @@
 #include "support/registry_export.h"
 #include "support/setup_session.h"
 #include "support/test_files.h"
+#include "support/uninstaller_runs.h"
 
 namespace {
 
 constexpr const char* Folder = DefaultInstallFolder;
-constexpr char Caption[] = "Uninstall Tarnwick Pro 5.0";
 constexpr char GroupName[] = "Tarnwick Pro 5.0";
 constexpr char Version3Toolbar[] = "Software\\Brask\\Tarnwick\\Version3.0\\Toolbar";
 constexpr char TwickExecutionOptions[] =
     "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\twick.exe";
 constexpr int InstalledFileCount = 320;  // the catalogue's 318 files and the two ".url" files
-constexpr DWORD BoxWaitMs = 60000;
 
 std::string InFolder(const char* name) { return std::string(Folder) + "\\" + name; }
 
@@ -38,14 +37,6 @@ std::string ShellFolder(int csidl) {
 }
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-// Sets the Windows version of every program of the prefix (null: Wine's default): the
-// uninstaller hands over to a copy of itself with a name of its own.
-bool SetPrefixVersion(const char* version) {
-  if (version != nullptr) return PutRegistryText(HKEY_CURRENT_USER, "Software\\Wine", "Version", version);
-  DeleteRegistryValue(HKEY_CURRENT_USER, "Software\\Wine", "Version");
-  return true;
-}
 
 // The registry below the roots that setup writes to, as sorted lines; Wine's own keys left out.
 std::string RegistrySnapshot() {
@@ -80,37 +71,6 @@ std::string LinesOutside(const std::string& text, const std::vector<std::string>
     begin = end + 1;
   }
   return out;
-}
-
-// A message box of the uninstaller whose text holds part; null when none came in time.
-HWND WaitForUninstallerBox(const char* part, DWORD timeoutMs = BoxWaitMs) {
-  for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
-    HWND box = FindTopWindow(Caption);
-    if (box != nullptr && MessageText(box).find(part) != std::string::npos) return box;
-    Sleep(100);
-  }
-  return nullptr;
-}
-
-// Answers the box with button id and waits until it is gone.
-void Answer(HWND box, int button) {
-  ASSERT_TRUE(ClickControl(box, button));
-  ASSERT_TRUE(WaitForWindowGone(box, BoxWaitMs));
-}
-
-// Starts the uninstaller the way the system's list of installed programs does, through the
-// uninstall entry, answers Yes and returns the text of its final message (answered with OK).
-std::string UninstallFromTheListOfPrograms() {
-  LaunchedProgram list;
-  if (!LaunchCommandLine("uninstaller.exe --remove Tarnwick5.0", nullptr, list)) return "<not started>";
-  HWND question = WaitForUninstallerBox("Do you want to remove");
-  if (question == nullptr) return "<no question>";
-  Answer(question, IDYES);
-  HWND result = WaitForUninstallerBox("has been removed");
-  if (result == nullptr) return "<no final message>";
-  std::string text = MessageText(result);
-  Answer(result, IDOK);
-  return text;
 }
 
 std::vector<std::string> ProductLinkTargets() {
@@ -155,9 +115,28 @@ TEST(RunningProduct, ClosesForSetupAndItsFilesAreReplacedWithoutARestart) {
 struct RemovalCase {
   const char* what;
   const char* version;  // Wine's version for every program; null: the default (NT family)
-  bool userFile;        // the user added a file to the install folder
+  // The user added a file to the install folder and made a product file read-only (as one that
+  // setup did not write over), and another product of the vendor shares the update tool.
+  bool usersAndOthers;
   bool shellKeys;       // "Directory" and "Drive" exist before with their names, as on Windows
 };
+
+// Places the common-controls library of bin/comctl/planted in the temporary folder, where a
+// program of the same user could put one. Every process that loads it records so in
+// PlantedLoadsLog. Windows takes a library that is not one of its known ones from the program's
+// folder first; Wine is told to do the same for this one.
+constexpr char PlantedLoadsLog[] = "C:\\module_loads.log";
+bool PlantCommonControlsInTemp() {
+  char temp[MAX_PATH] = "";
+  GetTempPathA(sizeof temp, temp);
+  return PutRegistryText(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", "comctl32", "native,builtin") &&
+         CopyFileA("S:\\comctl\\planted\\comctl32.dll", (std::string(temp) + "comctl32.dll").c_str(), FALSE);
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> names) {
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 void PrintTo(const RemovalCase& c, std::ostream* out) { *out << c.what; }
 
@@ -173,22 +152,31 @@ TEST_P(Uninstaller, RemovesWhatSetupMadeAndKeepsWhatIsTheUsers) {
   ASSERT_TRUE(PutRegistryText(HKEY_CURRENT_USER, Version3Toolbar, "Rows", "2"));
   // Keys the product shares with others: they keep what is not the product's.
   ASSERT_TRUE(PutRegistryText(HKEY_LOCAL_MACHINE, TwickExecutionOptions, "GlobalFlag", "0x02000000"));
-  ASSERT_TRUE(PutRegistryText(HKEY_LOCAL_MACHINE, "Software\\KELM\\Patchwell\\Products", "Other", "C:\\Other"));
+  if (c.usersAndOthers) {
+    ASSERT_TRUE(PutRegistryText(HKEY_LOCAL_MACHINE, "Software\\KELM\\Patchwell\\Products", "Other", "C:\\Other"));
+  }
   const std::string before = RegistrySnapshot();
   InstallLikeAUser(c.version);
   if (HasFatalFailure()) return;
   ASSERT_EQ(ProductLinkTargets().size(), 2u);
   ASSERT_TRUE(GroupExists(GroupName));
 
-  // What is not the product's: another archiver took ".zip" over, another tool added a folder
-  // verb (on a Windows-like system), and maybe the user keeps a file of their own in the folder.
+  // What is not the product's: another archiver took ".zip" over and added itself to the
+  // programs that open ".gz" files, another program made ".rar" files for the "New" menu, another
+  // tool added a folder verb (on a Windows-like system), and maybe the user keeps a file of their
+  // own in the folder. A common-controls library waits in the temporary folder.
   ASSERT_EQ(ReadRegistryText(HKEY_CLASSES_ROOT, ".zip", nullptr), "Tarnwick.Archive");
   ASSERT_TRUE(PutRegistryText(HKEY_CLASSES_ROOT, ".zip", nullptr, "OtherArchiver.Archive"));
+  ASSERT_EQ(ReadRegistryText(HKEY_CLASSES_ROOT, ".gz", nullptr), "Tarnwick.Archive");
+  ASSERT_TRUE(PutRegistryText(HKEY_CLASSES_ROOT, ".gz\\OpenWithProgids", "OtherArchiver.Archive", ""));
+  ASSERT_TRUE(PutRegistryText(HKEY_CLASSES_ROOT, ".rar\\ShellNew", "NullFile", ""));
+  ASSERT_TRUE(PlantCommonControlsInTemp());
   if (c.shellKeys) {
     ASSERT_TRUE(PutRegistryText(HKEY_CLASSES_ROOT, "Directory\\shell\\Other Tool\\command", nullptr, "other.exe %1"));
   }
-  if (c.userFile) {
+  if (c.usersAndOthers) {
     ASSERT_TRUE(PutFile(InFolder("notes.txt").c_str(), "mine"));
+    ASSERT_TRUE(SetFileAttributesA(InFolder("readme.rtf").c_str(), FILE_ATTRIBUTE_READONLY));
   }
   LaunchedProgram product;
   ASSERT_TRUE(LaunchProgram(InFolder("TWick.exe").c_str(), nullptr, product));
@@ -196,12 +184,18 @@ TEST_P(Uninstaller, RemovesWhatSetupMadeAndKeepsWhatIsTheUsers) {
 
   const std::string result = UninstallFromTheListOfPrograms();
   EXPECT_EQ(result.find("in use"), std::string::npos) << result;
-  EXPECT_EQ(result.find("was kept") != std::string::npos, c.userFile) << result;
+  EXPECT_EQ(result.find("was kept: it holds files") != std::string::npos, c.usersAndOthers) << result;
+  EXPECT_EQ(result.find("read-only file(s) in \"" + std::string(Folder) + "\" were left as they are: readme.rtf.") !=
+                std::string::npos,
+            c.usersAndOthers)
+      << result;
+  EXPECT_EQ(result.find("Patchwell was kept") != std::string::npos, c.usersAndOthers) << result;
+  EXPECT_FALSE(Exists(PlantedLoadsLog)) << ReadFileBytes(PlantedLoadsLog).value_or("");
   DWORD exitCode = 1;
   EXPECT_TRUE(WaitForExit(product, 10000, &exitCode)) << "the running product was not closed";
 
-  if (c.userFile)
-    EXPECT_EQ(FolderFileNames(Folder), std::vector<std::string>{"notes.txt"});
+  if (c.usersAndOthers)
+    EXPECT_EQ(Sorted(FolderFileNames(Folder)), (std::vector<std::string>{"Patchwell.exe", "notes.txt", "readme.rtf"}));
   else
     EXPECT_FALSE(Exists(Folder));
   EXPECT_FALSE(GroupExists(GroupName));
@@ -214,18 +208,29 @@ TEST_P(Uninstaller, RemovesWhatSetupMadeAndKeepsWhatIsTheUsers) {
   // its windows' settings under Explorer.
   EXPECT_EQ(LinesOutside(LinesMissingFrom(after, before),
                          {"hkey_current_user\\software\\kelm", "hkey_classes_root\\.zip",
-                          "hkey_local_machine\\software\\classes\\.zip", "hkey_classes_root\\directory\\shell\\other tool",
+                          "hkey_local_machine\\software\\classes\\.zip", "hkey_classes_root\\.gz",
+                          "hkey_local_machine\\software\\classes\\.gz", "hkey_classes_root\\.rar",
+                          "hkey_local_machine\\software\\classes\\.rar", "hkey_classes_root\\directory\\shell\\other tool",
                           "hkey_local_machine\\software\\classes\\directory\\shell\\other tool",
                           "hkey_current_user\\software\\microsoft\\windows\\currentversion\\explorer"},
                          {"hkey_classes_root\\directory\\shell", "hkey_local_machine\\software\\classes\\directory\\shell"}),
             "");
   EXPECT_EQ(ReadRegistryText(HKEY_CURRENT_USER, "Software\\KELM\\Tarnwick\\CurrentVersion\\Toolbar", "Rows"), "2");
   EXPECT_EQ(ReadRegistryText(HKEY_CLASSES_ROOT, ".zip", nullptr), "OtherArchiver.Archive");
+  EXPECT_EQ(ReadRegistryText(HKEY_CLASSES_ROOT, ".zip", "Content Type"), "application/zip");
+  // Of ".gz" and ".rar" only what the product wrote goes.
+  EXPECT_TRUE(RegistryKeyExists(HKEY_CLASSES_ROOT, ".gz\\OpenWithProgids"));
+  EXPECT_TRUE(RegistryKeyExists(HKEY_CLASSES_ROOT, ".rar\\ShellNew"));
+  for (const char* extension : {".gz", ".rar"}) {
+    EXPECT_EQ(ReadRegistryText(HKEY_CLASSES_ROOT, extension, nullptr), "") << extension;
+    EXPECT_EQ(ReadRegistryText(HKEY_CLASSES_ROOT, extension, "Content Type"), "") << extension;
+  }
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, ".tar"));
   EXPECT_TRUE(RegistryKeyExists(HKEY_CURRENT_USER, "Software\\KELM\\Tarnwick\\CurrentVersion\\FTP Sites"));
 }
 
 const RemovalCase RemovalCases[] = {
-    {"win98_with_a_file_of_the_users", "win98", true, true},
+    {"win98_with_files_of_the_users_and_another_product", "win98", true, true},
     {"nt40_all_of_it", "nt40", false, true},
     {"winxp_all_of_it_in_a_bare_prefix", "winxp", false, false},
 };
@@ -287,6 +292,7 @@ struct RefusalCase {
   const char* arguments;  // after the uninstaller's quoted path
   const char* message;    // part of the one message box it shows
   int answer;
+  DWORD exitCode;         // 2 refused, 1 declined
 };
 
 TEST(UninstallerRefuses, AnythingButThisInstallationAndRemovesNothing) {
@@ -299,14 +305,19 @@ TEST(UninstallerRefuses, AnythingButThisInstallationAndRemovesNothing) {
   ASSERT_TRUE(PutFile("C:\\Copy\\TWExplo.exe", "copy"));
   ASSERT_TRUE(PutFile("C:\\Copy\\readme.rtf", "copy"));
   const RefusalCase cases[] = {
-      {"no argument", "", "needs the folder", IDOK},
-      {"blanks and empty quotes", "   \"\"  ", "needs the folder", IDOK},
-      {"a folder without the explorer", "C:\\Decoy", "holds no installation", IDOK},
-      {"the Windows folder", "C:\\windows", "holds no installation", IDOK},
+      {"no argument", "", "needs the folder", IDOK, 2},
+      {"blanks and empty quotes", "   \"\"  ", "needs the folder", IDOK, 2},
+      {"a folder without the explorer", "C:\\Decoy", "holds no installation", IDOK, 2},
+      {"the Windows folder", "C:\\windows", "holds no installation", IDOK, 2},
       {"a path that climbs out of the installation", "\"C:\\Program Files\\KELM\\Tarnwick\\..\\..\\..\\windows\"",
-       "not the full path", IDOK},
-      {"a copy that the uninstall entry does not name", "C:\\Copy", "not registered as installed", IDOK},
-      {"the question answered No", Folder, "Do you want to remove", IDNO},
+       "not the full path", IDOK, 2},
+      {"a copy that the uninstall entry does not name", "C:\\Copy", "not registered as installed", IDOK, 2},
+      // The hand-over to the uninstaller's own copy, which asks nothing, given by anyone else.
+      {"a hand-over on the command line alone", "/WAIT:4 \"C:\\Program Files\\KELM\\Tarnwick\"", "needs the folder",
+       IDOK, 2},
+      {"a hand-over with a token of one's own",
+       "/WAIT:4:0123456789abcdef0123456789abcdef \"C:\\Program Files\\KELM\\Tarnwick\"", "needs the folder", IDOK, 2},
+      {"the question answered No", Folder, "Do you want to remove", IDNO, 1},
   };
   const std::string before = RegistrySnapshot();
   for (const RefusalCase& c : cases) {
@@ -316,10 +327,10 @@ TEST(UninstallerRefuses, AnythingButThisInstallationAndRemovesNothing) {
     ASSERT_TRUE(LaunchCommandLine(command.c_str(), nullptr, uninstaller));
     HWND box = WaitForUninstallerBox(c.message);
     ASSERT_NE(box, nullptr);
-    Answer(box, c.answer);
+    AnswerBox(box, c.answer);
     DWORD exitCode = 0;
     ASSERT_TRUE(WaitForExit(uninstaller, 10000, &exitCode));
-    EXPECT_NE(exitCode, 0u);
+    EXPECT_EQ(exitCode, c.exitCode);
     EXPECT_EQ(FolderFileNames(Folder).size(), static_cast<size_t>(InstalledFileCount));
     EXPECT_EQ(FolderFileNames("C:\\Decoy").size(), 2u);
     EXPECT_EQ(FolderFileNames("C:\\Copy").size(), 2u);

@@ -33,10 +33,13 @@ bool TakeFolder(const char* begin, const char* end, char* folder) {
   return true;
 }
 
+bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
 }  // namespace
 
 bool ParseUninstallArguments(const char* arguments, UninstallArguments* out) {
-  out->waitHandle = 0;
+  out->handOver = 0;
+  out->token[0] = '\0';
   const char* p = arguments;
   while (IsBlank(*p)) ++p;
   constexpr char WaitSwitch[] = "/WAIT:";
@@ -49,8 +52,14 @@ bool ParseUninstallArguments(const char* arguments, UninstallArguments* out) {
       if (value > 0x0FFFFFFFul) return false;  // a handle never has more than 32 bits
       value = value * 10 + static_cast<unsigned long>(*p - '0');
     }
+    if (value == 0 || *p++ != ':') return false;
+    for (size_t i = 0; i < HandOverTokenLength; ++i, ++p) {
+      if (!IsHexDigit(*p)) return false;
+      out->token[i] = *p;
+    }
+    out->token[HandOverTokenLength] = '\0';
     if (!IsBlank(*p)) return false;
-    out->waitHandle = value;
+    out->handOver = value;
   }
   return TakeFolder(p, p + std::strlen(p), out->folder);
 }

@@ -4,18 +4,21 @@
 #include <cstddef>
 
 constexpr size_t FolderTextSize = 260;  // a folder of at most 259 characters
+constexpr size_t HandOverTokenLength = 32;  // hexadecimal digits
 
 struct UninstallArguments {
   // The install folder as given: blanks and one pair of double quotes around it dropped, and a
   // trailing backslash dropped unless it follows a drive ("C:\").
   char folder[FolderTextSize];
-  // The process to wait for before removing anything: the uninstaller that started this copy of
-  // itself hands down its own process handle as "/WAIT:N" (decimal). 0 when there is none.
-  unsigned long waitHandle;
+  // The hand-over from the uninstaller that started this copy of itself: "/WAIT:N:TOKEN", N the
+  // inherited handle (decimal) of the shared memory that holds the same one-time TOKEN (32
+  // hexadecimal digits) and what the copy needs of the original. handOver is 0 when there is none.
+  unsigned long handOver;
+  char token[HandOverTokenLength + 1];
 };
 
-// Reads "[/WAIT:N] FOLDER" (the arguments after the program's name). False when the folder is
-// missing, empty or longer than 259 characters, or the number is malformed; *out is then
+// Reads "[/WAIT:N:TOKEN] FOLDER" (the arguments after the program's name). False when the folder
+// is missing, empty or longer than 259 characters, or the hand-over is malformed; *out is then
 // undefined.
 bool ParseUninstallArguments(const char* arguments, UninstallArguments* out);
 

@@ -17,8 +17,10 @@ namespace {
 
 // The files setup writes beside the catalogue's.
 constexpr const char* ShortcutFiles[] = {"website.url", "register.url"};
+// The vendor's programs that its other products share: they stay while the update tool's list
+// of products names another.
+constexpr const char* SharedPrograms[] = {"Patchwell.exe"};
 constexpr char ProductLinkName[] = "My Tarnwick";
-constexpr char ExplorerFile[] = "TWExplo.exe";
 
 bool JoinPath(char* path, const char* folder, const char* name, const char* suffix = "") {
   int length = snprintf(path, MaxPathText, "%s\\%s%s", folder, name, suffix);
@@ -27,24 +29,44 @@ bool JoinPath(char* path, const char* folder, const char* name, const char* suff
 
 bool IsMissing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
+// Counts the file and adds its name (the part after the last backslash) while it fits.
+void AddToList(FileList* list, const char* path) {
+  const char* separator = std::strrchr(path, '\\');
+  const char* name = separator != nullptr ? separator + 1 : path;
+  ++list->count;
+  size_t used = std::strlen(list->names);
+  if (used >= 3 && std::strcmp(list->names + used - 3, "...") == 0) return;  // full already
+  const char* joint = used > 0 ? ", " : "";
+  int written = snprintf(list->names + used, sizeof list->names - used, "%s%s", joint, name);
+  if (written < 0 || static_cast<size_t>(written) >= sizeof list->names - used) {
+    list->names[used] = '\0';
+    if (used + 6 < sizeof list->names) std::strcpy(list->names + used, used > 0 ? ", ..." : "...");
+  }
+}
+
 // Deletes one file of the product; one in use is scheduled for the next restart.
 void RemoveFile(const char* path, FileRemoval* removal) {
   DWORD attributes = GetFileAttributesA(path);
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
-  if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+  if (attributes & FILE_ATTRIBUTE_READONLY) {
+    AddToList(&removal->readOnly, path);
+    return;
+  }
   if (DeleteFileA(path)) {
     ++removal->removed;
     return;
   }
   if (IsMissing(GetLastError())) return;
-  DeleteAtRestart(path);
-  ++removal->scheduled;
+  if (DeleteAtRestart(path))
+    ++removal->scheduled;
+  else
+    AddToList(&removal->remaining, path);
 }
 
-void RemoveNamedFile(const char* folder, const char* name, FileRemoval* removal) {
-  char path[MaxPathText];
-  if (JoinPath(path, folder, name)) RemoveFile(path, removal);
-  if (JoinPath(path, folder, name, ".new")) RemoveFile(path, removal);
+bool IsOneOf(const char* name, const char* const* names, size_t count) {
+  for (size_t i = 0; i < count; ++i)
+    if (_stricmp(name, names[i]) == 0) return true;
+  return false;
 }
 
 // True for a name that RemoveInstalledFiles deletes: a product file or a ".new" file beside one.
@@ -62,15 +84,28 @@ bool IsProductFileName(const char* name) {
 
 }  // namespace
 
-void RemoveInstalledFiles(const char* folder, FileRemoval* removal, RemovalProgress progress) {
+void RemoveProgramFile(const char* folder, const char* name, FileRemoval* removal) {
+  char path[MaxPathText];
+  if (JoinPath(path, folder, name)) RemoveFile(path, removal);
+  if (JoinPath(path, folder, name, ".new")) RemoveFile(path, removal);
+}
+
+void RemoveInstalledFiles(const char* folder, bool keepShared, FileRemoval* removal, RemovalProgress progress) {
+  constexpr const char* LastPrograms[] = {ExplorerFile, UninstallerFile};
   const int total = InstalledFileCount + static_cast<int>(std::size(ShortcutFiles));
   int done = 0;
   for (int i = 0; i < InstalledFileCount; ++i) {
-    RemoveNamedFile(folder, InstalledFileNames[i], removal);
+    const char* name = InstalledFileNames[i];
+    const bool shared = IsOneOf(name, SharedPrograms, std::size(SharedPrograms));
+    if (shared && keepShared) {
+      removal->sharedKept = true;
+    } else if (!IsOneOf(name, LastPrograms, std::size(LastPrograms))) {
+      RemoveProgramFile(folder, name, removal);
+    }
     if (progress != nullptr) progress(++done, total);
   }
   for (const char* name : ShortcutFiles) {
-    RemoveNamedFile(folder, name, removal);
+    RemoveProgramFile(folder, name, removal);
     if (progress != nullptr) progress(++done, total);
   }
 }
@@ -91,9 +126,19 @@ void RemoveInstallFolder(const char* folder, FileRemoval* removal) {
         !IsProductFileName(found.cFileName))
       removal->folderKept = true;
   } while (FindNextFileA(search.get(), &found));
-  if (!removal->folderKept && removal->scheduled > 0 && SetupState.isNT) {
-    DeleteAtRestart(folder);  // requested after its files, so it is empty by then
-    removal->folderScheduled = true;
+  search.reset();
+  // Product files that stay (read-only, shared, not removable) keep the folder; the message
+  // names them.
+  if (removal->folderKept || removal->sharedKept || removal->readOnly.count > 0 || removal->remaining.count > 0)
+    return;
+  if (SetupState.isNT) {
+    // Requested after its files, so it is empty by then.
+    if (DeleteAtRestart(folder))
+      removal->folderScheduled = true;
+    else
+      removal->folderRemains = true;
+  } else if (removal->scheduled == 0) {
+    removal->folderRemains = true;
   }
 }
 

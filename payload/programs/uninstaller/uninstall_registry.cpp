@@ -38,6 +38,9 @@ struct Removal {
   int emptyLevels;
 };
 
+// The product's value in the update tool's list of products.
+constexpr char UpdateToolProductName[] = "Tarnwick";
+
 const Removal ProductRemovals[] = {
     {HKEY_CLASSES_ROOT, ConfigurationClassKey, Rule::Tree, nullptr, 0},
     {HKEY_CLASSES_ROOT, ArchiveProgId, Rule::Tree, nullptr, 0},
@@ -53,7 +56,7 @@ const Removal ProductRemovals[] = {
     // "SOFTWARE\KELM\Tarnwick\CurrentVersion" up to "SOFTWARE\KELM".
     {HKEY_LOCAL_MACHINE, ProductInstallKey, Rule::ValueIfFolder, "InstallDir", 3},
     // "Software\KELM\Patchwell\Products" up to "Software\KELM": other products share the tool.
-    {HKEY_LOCAL_MACHINE, UpdateToolProductsKey, Rule::ValueIfFolder, "Tarnwick", 3},
+    {HKEY_LOCAL_MACHINE, UpdateToolProductsKey, Rule::ValueIfFolder, UpdateToolProductName, 3},
 };
 // The shell extension's class identifiers, each a key "CLSID\ID".
 constexpr const char* ShellExtensionClassIds[] = {ExtensionClassId, ArchiveClassId, LocatorClassId};
@@ -100,6 +103,24 @@ void DeleteEmptyKeys(HKEY root, const char* path, int levels) {
     if (separator == nullptr) return;
     *separator = '\0';
   }
+}
+
+// An archive extension: its default value and "Content Type" go while they are still ours (a
+// program that took the extension over keeps both); the key goes only when nothing else is left
+// in it (another program's "OpenWithProgids", a "ShellNew" key stay, and the key with them).
+void RemoveArchiveExtension(const ArchiveType& type) {
+  {
+    UniqueKey key;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, type.extension, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key.put()) !=
+        ERROR_SUCCESS)
+      return;
+    char value[MaxPathText];
+    if (!ReadText(key.get(), nullptr, value) || _stricmp(value, ArchiveProgId) != 0) return;
+    RegDeleteValueA(key.get(), nullptr);
+    if (ReadText(key.get(), "Content Type", value) && _stricmp(value, type.contentType) == 0)
+      RegDeleteValueA(key.get(), "Content Type");
+  }
+  DeleteEmptyKeys(HKEY_CLASSES_ROOT, type.extension, 1);
 }
 
 void RemoveValue(const Removal& row, const char* folder) {
@@ -162,8 +183,7 @@ void RemoveProductRegistration(const char* folder) {
     Remove({HKEY_CLASSES_ROOT, path, Rule::Tree, nullptr, 0}, folder);
   }
   for (const Removal& row : ProductRemovals) Remove(row, folder);
-  for (const ArchiveType& type : ArchiveTypes)
-    Remove({HKEY_CLASSES_ROOT, type.extension, Rule::TreeIfDefaultIs, ArchiveProgId, 0}, folder);
+  for (const ArchiveType& type : ArchiveTypes) RemoveArchiveExtension(type);
   for (const char* program : HeapOptionPrograms) {
     char path[MaxPathText];
     snprintf(path, sizeof path, "%s\\%s", ExecutionOptionsPath, program);
@@ -174,9 +194,32 @@ void RemoveProductRegistration(const char* folder) {
 
 void RemoveUninstallEntry() { DeleteKeyTree(HKEY_LOCAL_MACHINE, UninstallEntryPath); }
 
-bool ReadUninstallCommand(char* command) {
-  bool read = RegistryCursor.OpenForRead(HKEY_LOCAL_MACHINE, nullptr, UninstallEntryPath) &&
-              RegistryCursor.QueryString("UninstallString", command);
-  RegistryCursor.Close();
-  return read;
+bool ReadUninstallCommand(char (&command)[UninstallCommandSize]) {
+  UniqueKey key;
+  DWORD size = sizeof command;
+  DWORD type = 0;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, UninstallEntryPath, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS ||
+      RegQueryValueExA(key.get(), "UninstallString", nullptr, &type, reinterpret_cast<BYTE*>(command), &size) !=
+          ERROR_SUCCESS ||
+      (type != REG_SZ && type != REG_EXPAND_SZ) || size == 0)
+    return false;
+  command[size < sizeof command ? size : sizeof command - 1] = '\0';  // the registry may store none
+  return true;
+}
+
+bool UpdateToolNamesOtherProducts() {
+  UniqueKey key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, UpdateToolProductsKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
+  DWORD subkeys = 0;
+  if (RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr,
+                       nullptr, nullptr) != ERROR_SUCCESS)
+    return true;  // what it holds is unknown: keep the shared programs
+  if (subkeys > 0) return true;
+  for (DWORD index = 0;; ++index) {
+    char name[MaxPathText];
+    DWORD nameLength = sizeof name;
+    LONG result = RegEnumValueA(key.get(), index, name, &nameLength, nullptr, nullptr, nullptr, nullptr);
+    if (result == ERROR_NO_MORE_ITEMS) return false;
+    if (result != ERROR_SUCCESS || _stricmp(name, UpdateToolProductName) != 0) return true;
+  }
 }

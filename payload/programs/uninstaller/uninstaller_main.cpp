@@ -1,28 +1,30 @@
 // UnInstal.exe: removes the product that setup installed, started through the uninstall entry
 // as "\"F\uninstal.exe\" F".
 //
-// It checks that F is this product's installation (the explorer component is there, and the
-// uninstall entry names F), asks once, then removes what setup made in this order: a running
-// product is asked to close; the modules unregister themselves; the "My Tarnwick" links and the
-// program group go; the registration goes; the files go (those in use at the next restart); the
-// folder goes when nothing of the user's is left in it; the uninstall entry goes last, so an
-// interrupted removal can be started again from the list of installed programs.
+// It checks that F is this product's installation (the explorer or the uninstaller is there,
+// and the uninstall entry names F), asks once, then removes what setup made in this order: a
+// running product is asked to close; the modules unregister themselves; the "My Tarnwick" links
+// and the program group go; the registration goes; the files go (those in use at the next
+// restart); the two programs that prove an installation go last, then the folder when nothing of
+// the user's is left in it, and the uninstall entry. A removal that was interrupted, or left
+// files that could be neither deleted nor scheduled, keeps the programs and the entry, so it can
+// be run again from the list of installed programs.
 //
 // A running program cannot delete its own file, and this program is one of the installed files.
-// So after the question it copies itself to the temporary folder and hands over to the copy,
-// which waits until this process has ended and then removes everything, its original included.
-// The copy's own file, in the temporary folder, is deleted at the next restart. Where the copy
-// cannot be made or started, this program removes what it can and its own file goes at the
-// next restart, like any other file in use.
+// So after the question it copies itself into a new folder of its own in the temporary folder
+// and hands over to the copy (hand_over.h), then waits and ends with the copy's result: 0 removed,
+// 1 declined, 2 refused, 3 incomplete. Where the copy cannot be made or started, this program
+// removes what it can and its own file goes at the next restart, like any other file in use.
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
 #include "common/command_line.h"
 #include "common/win_handles.h"
-#include "install/replace_at_restart.h"
+#include "payload/programs/uninstaller/hand_over.h"
 #include "payload/programs/uninstaller/uninstall_arguments.h"
 #include "payload/programs/uninstaller/uninstall_files.h"
 #include "payload/programs/uninstaller/uninstall_registry.h"
@@ -37,12 +39,14 @@ constexpr char ProductWindowClass[] = "TWMainClass";
 constexpr char ProgressWindowClass[] = "TWUninstallProgress";
 constexpr int StatusControlId = 100;
 constexpr int ProgressControlId = 101;
-// How long a running product may take to end after WM_PRODUCT_CLOSE, and the original
-// uninstaller to end after handing over.
+// How long a running product may take to end after WM_PRODUCT_CLOSE.
 constexpr DWORD ProductCloseWaitMs = 5000;
-constexpr DWORD HandOverWaitMs = 10000;
 
-enum ExitCode { Removed = 0, Declined = 1, Refused = 2 };
+enum ExitCode { Removed = 0, Declined = 1, Refused = 2, Incomplete = 3 };
+
+constexpr char UsageMessage[] =
+    "The uninstaller needs the folder of the installation to remove. Please remove Tarnwick Pro 5.0 "
+    "from the list of installed programs in the Control Panel.";
 
 HWND progressWindow = nullptr;
 
@@ -62,16 +66,21 @@ bool FullFolder(const char* given, char* folder) {
   return true;
 }
 
-bool HoldsExplorer(const char* folder) {
+bool HoldsFile(const char* folder, const char* name) {
   char path[MaxPathText];
-  int length = snprintf(path, sizeof path, "%s\\TWExplo.exe", folder);
+  int length = snprintf(path, sizeof path, "%s\\%s", folder, name);
   if (length < 0 || length >= MaxPathText) return false;
   DWORD attributes = GetFileAttributesA(path);
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// The explorer, or the uninstaller, which a removal that was stopped may have left alone.
+bool HoldsInstallation(const char* folder) {
+  return HoldsFile(folder, ExplorerFile) || HoldsFile(folder, UninstallerFile);
+}
+
 bool IsRegisteredFolder(const char* folder) {
-  char command[MaxPathText];
+  char command[UninstallCommandSize];
   return ReadUninstallCommand(command) && UninstallCommandNamesFolder(command, folder);
 }
 
@@ -88,41 +97,6 @@ void CloseRunningProducts() {
     if (process) WaitForSingleObject(process.get(), ProductCloseWaitMs);
     else Sleep(3000);  // no handle to wait on: the pause setup makes
   }
-}
-
-// Copies this program to the temporary folder and starts the copy with "/WAIT:H FOLDER", H
-// being this process's handle, inherited. True when the copy runs.
-bool HandOverToTemporaryCopy(const char* folder) {
-  char self[MaxPathText];
-  char tempFolder[MaxPathText];
-  char copy[MaxPathText];
-  DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
-  if (length == 0 || length >= sizeof self) return false;
-  length = GetTempPathA(sizeof tempFolder, tempFolder);
-  if (length == 0 || length >= sizeof tempFolder) return false;
-  int written = snprintf(copy, sizeof copy, "%sTWUn%lu.exe", tempFolder, GetCurrentProcessId());
-  if (written < 0 || written >= MaxPathText || !CopyFileA(self, copy, FALSE)) return false;
-
-  HANDLE inherited = nullptr;
-  if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &inherited, SYNCHRONIZE, TRUE,
-                       0)) {
-    DeleteFileA(copy);
-    return false;
-  }
-  UniqueHandle ownHandle(inherited);
-  char commandLine[2 * MaxPathText + 32];
-  snprintf(commandLine, sizeof commandLine, "\"%s\" /WAIT:%lu %s", copy,
-                static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(inherited)), folder);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION started = {};
-  if (!CreateProcessA(copy, commandLine, nullptr, nullptr, TRUE, 0, nullptr, tempFolder, &startup, &started)) {
-    DeleteFileA(copy);
-    return false;
-  }
-  CloseHandle(started.hThread);
-  CloseHandle(started.hProcess);
-  return true;
 }
 
 // ---- The progress window ----
@@ -178,7 +152,8 @@ void ShowFileProgress(int done, int total) {
 
 // ---- The removal ----
 
-FileRemoval RemoveProduct(const char* folder) {
+// Everything but the two programs that prove the installation, the folder and the entry.
+FileRemoval RemoveProductButItsPrograms(const char* folder) {
   ShowStep("Closing Tarnwick...", 5);
   CloseRunningProducts();
   ShowStep("Unregistering components...", 15);
@@ -186,95 +161,128 @@ FileRemoval RemoveProduct(const char* folder) {
   ShowStep("Removing shortcuts and the program group...", 25);
   RemoveProductLinks(folder);
   ProgmanDeleteGroup(ProgramGroup);
+  // Read before the registration goes, which takes this product's name out of the list.
+  const bool keepShared = UpdateToolNamesOtherProducts();
   ShowStep("Removing registry entries...", 35);
   RemoveProductRegistration(folder);
   ShowStep("Removing files...", 40);
   FileRemoval removal;
-  RemoveInstalledFiles(folder, &removal, ShowFileProgress);
-  RemoveInstallFolder(folder, &removal);
-  RemoveUninstallEntry();
-  ShowStep("Done.", 100);
+  RemoveInstalledFiles(folder, keepShared, &removal, ShowFileProgress);
   return removal;
 }
 
-void ShowResult(const FileRemoval& removal, const char* folder) {
-  if (removal.scheduled > 0)
-    ShowMessage(MB_ICONINFORMATION,
-                "Tarnwick Pro 5.0 has been removed, but some of its files in \"%s\" are in use.\n\n"
-                "Restart Windows to complete the removal.",
-                folder);
-  else if (removal.folderKept)
-    ShowMessage(MB_ICONINFORMATION,
-                "Tarnwick Pro 5.0 has been removed from your computer.\n\n"
-                "The folder \"%s\" was kept: it holds files that were not installed with Tarnwick.",
-                folder);
+// The programs, the folder and the entry, while nothing so far remains that could not even be
+// scheduled. The original's exit code is handed back first: its file goes after it has ended.
+ExitCode FinishRemoval(const char* folder, FileRemoval* removal) {
+  if (removal->remaining.count == 0) RemoveProgramFile(folder, ExplorerFile, removal);
+  const ExitCode result = removal->remaining.count == 0 ? Removed : Incomplete;
+  HandBackResult(result);
+  if (result == Incomplete) return result;
+  RemoveProgramFile(folder, UninstallerFile, removal);
+  RemoveInstallFolder(folder, removal);
+  if (removal->remaining.count > 0) return Incomplete;
+  RemoveUninstallEntry();
+  ShowStep("Done.", 100);
+  return Removed;
+}
+
+// Appends a formatted paragraph to text; what does not fit is cut off.
+void AddParagraph(char (&text)[2048], const char* format, ...) {
+  size_t used = std::strlen(text);
+  va_list arguments;
+  va_start(arguments, format);
+  vsnprintf(text + used, sizeof text - used, format, arguments);
+  va_end(arguments);
+}
+
+void ShowResult(const FileRemoval& removal, const char* folder, ExitCode result) {
+  char text[2048] = "";
+  if (result == Incomplete)
+    AddParagraph(text,
+                 "Tarnwick Pro 5.0 could not be removed completely: %d file(s) in \"%s\" could be neither deleted "
+                 "nor marked for deletion at the next restart: %s.\n\nTarnwick Pro 5.0 stays in the list of installed "
+                 "programs. Close the programs that use these files and remove it again.",
+                 removal.remaining.count, folder, removal.remaining.names);
   else
-    ShowMessage(MB_ICONINFORMATION, "Tarnwick Pro 5.0 has been removed from your computer.");
+    AddParagraph(text, "Tarnwick Pro 5.0 has been removed from your computer.");
+  if (removal.scheduled > 0)
+    AddParagraph(text, "\n\nSome of its files in \"%s\" are in use. Restart Windows to complete the removal.",
+                 folder);
+  if (removal.readOnly.count > 0)
+    AddParagraph(text, "\n\n%d read-only file(s) in \"%s\" were left as they are: %s.", removal.readOnly.count,
+                 folder, removal.readOnly.names);
+  if (removal.sharedKept)
+    AddParagraph(text, "\n\nThe vendor's update tool Patchwell was kept: other products use it.");
+  if (removal.folderKept)
+    AddParagraph(text, "\n\nThe folder \"%s\" was kept: it holds files that were not installed with Tarnwick.",
+                 folder);
+  if (removal.folderRemains)
+    AddParagraph(text, "\n\nThe empty folder \"%s\" could not be removed: another program may be using it.", folder);
+  MessageBoxA(nullptr, text, Caption, MB_OK | (result == Removed ? MB_ICONINFORMATION : MB_ICONWARNING) |
+                                          MB_SETFOREGROUND);
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  NarrowLibrarySearch();
   InitCommonControls();
   OSVERSIONINFOA version = {};
   version.dwOSVersionInfoSize = sizeof version;
   SetupState.isNT = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 
   UninstallArguments arguments;
-  if (!ParseUninstallArguments(CommandLineArguments(GetCommandLineA()), &arguments)) {
-    ShowMessage(MB_ICONERROR,
-                "The uninstaller needs the folder of the installation to remove. Please remove Tarnwick Pro 5.0 "
-                "from the list of installed programs in the Control Panel.");
+  const bool parsed = ParseUninstallArguments(CommandLineArguments(GetCommandLineA()), &arguments);
+  // A hand-over that the original did not give is refused like a malformed command line.
+  if (!parsed || (arguments.handOver != 0 && !AcceptHandOver(arguments))) {
+    ShowMessage(MB_ICONERROR, UsageMessage);
     return Refused;
   }
+  const bool handedOver = arguments.handOver != 0;
   if (!IsPlainFullPath(arguments.folder)) {
     ShowMessage(MB_ICONERROR,
                 "\"%s\" is not the full path of a folder, such as C:\\Program Files\\KELM\\Tarnwick. "
                 "Nothing was removed.",
                 arguments.folder);
+    HandBackResult(Refused);
     return Refused;
   }
   char folder[MaxPathText];
-  if (!FullFolder(arguments.folder, folder) || !HoldsExplorer(folder)) {
+  if (!FullFolder(arguments.folder, folder) || !HoldsInstallation(folder)) {
     ShowMessage(MB_ICONERROR, "\"%s\" holds no installation of Tarnwick Pro 5.0. Nothing was removed.",
                 arguments.folder);
+    HandBackResult(Refused);
     return Refused;
   }
   if (!IsRegisteredFolder(folder)) {
     ShowMessage(MB_ICONERROR, "Tarnwick Pro 5.0 is not registered as installed in \"%s\". Nothing was removed.",
                 folder);
+    HandBackResult(Refused);
     return Refused;
   }
 
-  const bool handedOver = arguments.waitHandle != 0;
-  if (handedOver) {
-    HANDLE original = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(arguments.waitHandle));
-    WaitForSingleObject(original, HandOverWaitMs);
-    CloseHandle(original);
-  } else {
+  if (!handedOver) {
     char question[MaxPathText + 200];
     snprintf(question, sizeof question,
-                  "Do you want to remove Tarnwick Pro 5.0 from \"%s\", with its shortcuts and its registry "
-                  "entries?\n\nFiles you added to that folder and your own settings are kept.",
-                  folder);
+             "Do you want to remove Tarnwick Pro 5.0 from \"%s\", with its shortcuts and its registry "
+             "entries?\n\nFiles you added to that folder and your own settings are kept.",
+             folder);
     if (MessageBoxA(nullptr, question, Caption, MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES)
       return Declined;
-    if (HandOverToTemporaryCopy(folder)) return Removed;
+    int copyResult = Incomplete;
+    if (RunTemporaryCopy(folder, &copyResult)) return copyResult;
   }
 
-  // A current directory inside the install folder would keep the folder from being removed.
-  char tempFolder[MaxPathText];
-  DWORD tempLength = GetTempPathA(sizeof tempFolder, tempFolder);
-  if (tempLength > 0 && tempLength < sizeof tempFolder) SetCurrentDirectoryA(tempFolder);
+  // A current folder inside the install folder would keep the folder from being removed.
+  char systemFolder[MaxPathText];
+  UINT systemLength = GetSystemDirectoryA(systemFolder, sizeof systemFolder);
+  if (systemLength > 0 && systemLength < sizeof systemFolder) SetCurrentDirectoryA(systemFolder);
   OleSession ole;
   ShowProgressWindow(instance);
-  FileRemoval removal = RemoveProduct(folder);
+  FileRemoval removal = RemoveProductButItsPrograms(folder);
+  const ExitCode result = FinishRemoval(folder, &removal);
   if (progressWindow != nullptr) DestroyWindow(progressWindow);
-  ShowResult(removal, folder);
-  if (handedOver) {
-    char self[MaxPathText];
-    DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
-    if (length > 0 && length < sizeof self) DeleteAtRestart(self);
-  }
-  return Removed;
+  ShowResult(removal, folder, result);
+  if (handedOver) DeleteCopyAtRestart();
+  return result;
 }

@@ -11,6 +11,10 @@ extern "C" __declspec(dllexport) HRESULT WINAPI DllGetVersion(void*) { return E_
 extern "C" __declspec(dllexport) BOOL WINAPI InitCommonControlsEx(const void*) { return FALSE; }
 #endif
 
+#ifdef EXPORT_INIT_COMMON_CONTROLS
+extern "C" __declspec(dllexport) void WINAPI InitCommonControls() {}
+#endif
+
 #ifdef RECORD_ATTACH
 // Appends the library's own path to C:\module_loads.log each time a process loads it.
 #include <cstdio>
