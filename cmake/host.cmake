@@ -39,6 +39,15 @@ gtest_discover_tests(host_tests DISCOVERY_MODE PRE_TEST)
 target_link_libraries(host_tests tw_catalogue)
 add_dependencies(host_tests payload_catalogue make-product pack-catalogue inflate-raw)
 
+# The shipped programs' own memory and string functions, renamed so that they stand beside the C
+# library's in the host tests.
+add_library(tw_runtime_strings_tested OBJECT common/runtime/string_functions.cpp)
+foreach(name memcpy memmove memset memcmp memchr strlen strnlen strcmp strncmp strcpy strchr strrchr strspn strpbrk)
+  target_compile_definitions(tw_runtime_strings_tested PRIVATE ${name}=Tested_${name})
+endforeach()
+target_compile_options(tw_runtime_strings_tested PRIVATE -O2 -fno-builtin -fno-tree-loop-distribute-patterns)
+target_sources(host_tests PRIVATE $<TARGET_OBJECTS:tw_runtime_strings_tested>)
+
 # The decoder's tests once more against the 32-bit bit buffer of setup.exe.
 add_library(tw_inflate_narrow_checked STATIC inflate/inflate.cpp inflate/inflate_fast.cpp inflate/inflate_tables.cpp
             inflate/crc32.cpp inflate/write_at_host.cpp)

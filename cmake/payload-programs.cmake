@@ -15,9 +15,16 @@ function(tw_payload_program target file)
     RUNTIME_OUTPUT_DIRECTORY ${PAYLOAD_PROGRAMS} ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/payload-programs-lib)
   target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR})
   target_compile_options(${target} PRIVATE -fno-exceptions -Os)
-  target_link_options(${target} PRIVATE -static -s)
+  target_link_libraries(${target} PRIVATE tw_text)
+  tw_shipped_program(${target})
   set(PAYLOAD_PROGRAM_TARGETS ${PAYLOAD_PROGRAM_TARGETS} ${target} PARENT_SCOPE)
 endfunction()
+
+# The programs' formatted text and text files, compiled small; unused parts are dropped.
+add_library(tw_text STATIC ${CMAKE_SOURCE_DIR}/common/format_text.cpp ${CMAKE_SOURCE_DIR}/common/text_file.cpp)
+tw_product_options(tw_text)
+target_compile_options(tw_text PRIVATE -Os -ffunction-sections -fdata-sections)
+target_compile_definitions(tw_text PRIVATE ${WIN_DEFINITIONS})
 
 # The self-registering modules, each with a class identifier of its own.
 set(REGISTRATION_MODULES
@@ -62,11 +69,7 @@ add_custom_command(
   DEPENDS ${HOST_BUILD_DIR}/bin/catalogue-names ${MANIFEST}
   COMMENT "Listing the installed files for the uninstaller"
   VERBATIM)
-# It must fit in its 62464 bytes: the program's operations it shares are compiled here with the
-# system C library's formatted output (MinGW's __ms_vsnprintf: msvcrt underneath, C99 results)
-# instead of MinGW's own 20 KB of it, and unused code and data are dropped at link time.
-# "stdio.h" is read first, with __USE_MINGW_ANSI_STDIO=0, before the C++ library's
-# configuration would switch MinGW's own on.
+# It must fit in its 62464 bytes: unused code and data are dropped at link time.
 file(GLOB UNINSTALLER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/payload/programs/uninstaller/*.cpp)
 set(UNINSTALLER_SHARED_SOURCES
   registry/registry_cursor.cpp registry/key_trees.cpp registry/archive_associations.cpp
@@ -74,9 +77,8 @@ set(UNINSTALLER_SHARED_SOURCES
   install/replace_at_restart.cpp setup/setup_state.cpp common/path_characters.cpp)
 list(TRANSFORM UNINSTALLER_SHARED_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
 add_executable(payload_uninstal WIN32 ${UNINSTALLER_SOURCES} ${UNINSTALLER_SHARED_SOURCES} ${INSTALLED_FILES_SOURCE})
-target_compile_definitions(payload_uninstal PRIVATE __USE_MINGW_ANSI_STDIO=0 WIN32_LEAN_AND_MEAN NOMINMAX
-  _WIN32_IE=0x0500 WINVER=0x0500 _WIN32_WINNT=0x0500)
-target_compile_options(payload_uninstal PRIVATE -include stdio.h -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables)
+target_compile_definitions(payload_uninstal PRIVATE ${WIN_DEFINITIONS})
+target_compile_options(payload_uninstal PRIVATE -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables)
 target_link_options(payload_uninstal PRIVATE -Wl,--gc-sections)
 target_link_libraries(payload_uninstal PRIVATE comctl32 shell32 ole32 uuid advapi32 user32)
 tw_payload_program(payload_uninstal UnInstal.exe)

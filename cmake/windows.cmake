@@ -2,6 +2,49 @@
 if(NOT HOST_BUILD_DIR)
   message(FATAL_ERROR "HOST_BUILD_DIR must name the host build (it makes the payload and resources)")
 endif()
+
+# Windows 95 and NT 4.0 run on the 486: the 32-bit build uses no instruction of later processors
+# (CMOV first of all) and is tuned for today's. Code for later ones is chosen at run time (the
+# CRC folding).
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  add_compile_options(-march=i486 -mtune=generic)
+endif()
+
+set(WIN_LIBS comctl32 shell32 ole32 oleaut32 uuid advapi32 gdi32 user32 version)
+set(WIN_DEFINITIONS WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_IE=0x0500 WINVER=0x0500 _WIN32_WINNT=0x0500)
+
+# The shipped programs (setup.exe and the payload's programs) carry no C runtime library: the
+# first Windows 95 has no msvcrt.dll, and the MinGW runtime's startup and thread support import
+# functions of later systems and are built for the Pentium Pro. common/runtime/ gives them their
+# entry, the memory and string functions and the allocation operators; of the compiler's own
+# library only libgcc's helpers are linked (64-bit division, the stack probe). Each program is
+# linked with its symbols, which are kept in symbols/ for the check of its instructions, and is
+# stripped afterwards.
+file(GLOB RUNTIME_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/common/runtime/*.cpp)
+add_library(tw_runtime STATIC ${RUNTIME_SOURCES})
+tw_product_options(tw_runtime)
+target_compile_options(tw_runtime PRIVATE -O2 -fno-builtin -fno-tree-loop-distribute-patterns)
+target_compile_definitions(tw_runtime PRIVATE ${WIN_DEFINITIONS})
+target_link_libraries(tw_runtime PUBLIC kernel32)
+set(SYMBOLS_DIR ${CMAKE_BINARY_DIR}/symbols)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(SYMBOL_PREFIX _)  # 32-bit C names carry an underscore
+endif()
+function(tw_shipped_program target)
+  # A warning (an entry not found, say) fails the link.
+  target_link_options(${target} PRIVATE -static -nostdlib -Wl,--fatal-warnings)
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "EXECUTABLE")  # the entry comes from the runtime's library
+    target_link_options(${target} PRIVATE -Wl,-u,${SYMBOL_PREFIX}WinMainCRTStartup)
+  endif()
+  target_link_libraries(${target} PRIVATE tw_runtime gcc)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${SYMBOLS_DIR}
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${target}> ${SYMBOLS_DIR}/$<TARGET_FILE_NAME:${target}>
+    COMMAND ${CMAKE_STRIP} --strip-all $<TARGET_FILE:${target}>
+    VERBATIM)
+endfunction()
+
 include(cmake/payload-programs.cmake)
 
 # Test runs: one disposable Wine prefix each (cmake/wine-run.sh.in, tools/wine-session.sh).
@@ -20,8 +63,6 @@ set(TEST_ARTIFACTS ${CMAKE_BINARY_DIR}/../test-artifacts)
 configure_file(cmake/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh @ONLY
   FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
-set(WIN_LIBS comctl32 shell32 ole32 oleaut32 uuid advapi32 gdi32 user32 version)
-
 # The program's code as a library: setup.exe and the test programs link the same operations.
 file(GLOB CORE_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/setup/*.cpp ${CMAKE_SOURCE_DIR}/install/*.cpp ${CMAKE_SOURCE_DIR}/registry/*.cpp
@@ -30,7 +71,6 @@ list(FILTER CORE_SOURCES EXCLUDE REGEX "(_host\\.cpp|/setup/winmain\\.cpp)$")
 add_library(tw_core STATIC ${CORE_SOURCES})
 tw_product_options(tw_core)
 target_compile_options(tw_core PRIVATE -O2)
-set(WIN_DEFINITIONS WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_IE=0x0500 WINVER=0x0500 _WIN32_WINNT=0x0500)
 target_compile_definitions(tw_core PUBLIC ${WIN_DEFINITIONS})
 target_link_libraries(tw_core PUBLIC ${WIN_LIBS})
 
@@ -52,9 +92,9 @@ add_custom_command(OUTPUT ${RESOURCE_OBJECT}
 
 add_executable(setup WIN32 setup/winmain.cpp ${RESOURCE_OBJECT})
 tw_product_options(setup)
-target_link_libraries(setup tw_core tw_catalogue)
+target_link_libraries(setup PRIVATE tw_core tw_catalogue)
 # The shipped program carries no debug information (about 640 KB of it); the test programs keep it.
-target_link_options(setup PRIVATE -s)
+tw_shipped_program(setup)
 
 # GoogleTest, built from the machine's sources.
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)

@@ -20,7 +20,6 @@
 #include <ole2.h>
 #include <shlobj.h>
 
-#include <cstdio>
 #include <type_traits>
 
 // The context of a kind that needs none.
@@ -141,7 +140,6 @@ struct DdeString {
   static void Release(DWORD instance, HSZ name) { DdeFreeStringHandle(instance, name); }
 };
 
-inline void CloseStream(FILE* file) { fclose(file); }
 inline void CloseKernelHandle(HANDLE handle) { CloseHandle(handle); }
 inline void CloseKey(HKEY key) { RegCloseKey(key); }
 inline void CloseSearch(HANDLE search) { FindClose(search); }
@@ -159,9 +157,6 @@ inline void FreeDdeData(HDDEDATA data) { DdeFreeDataHandle(data); }
 using UniqueFile = UniqueHolder<handle_traits::InvalidEmpty<handle_traits::CloseKernelHandle>>;
 // A process, thread, event or other kernel object whose failure value is null; CloseHandle.
 using UniqueHandle = UniqueHolder<handle_traits::NullEmpty<HANDLE, handle_traits::CloseKernelHandle>>;
-// A C stream from fopen; fclose. A written stream is closed with CloseWrittenStream to learn
-// whether everything reached the file.
-using UniqueStream = UniqueHolder<handle_traits::NullEmpty<FILE*, handle_traits::CloseStream>>;
 // An opened or created registry key; RegCloseKey. Never hand it a predefined root.
 using UniqueKey = UniqueHolder<handle_traits::NullEmpty<HKEY, handle_traits::CloseKey>>;
 // A search from FindFirstFileA (INVALID_HANDLE_VALUE on failure); FindClose.
@@ -199,14 +194,6 @@ using UniqueConversation = UniqueHolder<handle_traits::NullEmpty<HCONV, handle_t
 // DdeCreateDataHandle that is never passed to a transaction, which takes it over);
 // DdeFreeDataHandle.
 using UniqueDdeData = UniqueHolder<handle_traits::NullEmpty<HDDEDATA, handle_traits::FreeDdeData>>;
-
-// Closes a written stream (the holder is empty afterwards). True when every write reached the file and the close succeeded.
-inline bool CloseWrittenStream(UniqueStream& stream) {
-  FILE* file = stream.release();
-  if (file == nullptr) return false;
-  bool ok = ferror(file) == 0;
-  return fclose(file) == 0 && ok;
-}
 
 // OLE for the lifetime of the holder: OleInitialize when made, OleUninitialize when it ends
 // (whatever OleInitialize answered). Not a handle, so not a UniqueHolder.

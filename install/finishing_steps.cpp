@@ -4,9 +4,10 @@
 #include <objbase.h>
 #include <shlobj.h>
 
-#include <cstdio>
 
 #include "common/bounded_text.h"
+#include "common/format_text.h"
+#include "common/text_file.h"
 #include "common/win_handles.h"
 #include "install/active_run.h"
 #include "registry/heap_option.h"
@@ -33,7 +34,7 @@ constexpr int ShortcutFolders[] = {CSIDL_DESKTOPDIRECTORY, CSIDL_STARTMENU};
 
 // "%s\%s" of the install folder and name. 0 (path empty) when it does not fit in a path.
 int InstallFolderPath(char (&path)[MaxPathText], const char* name) {
-  int length = std::snprintf(path, sizeof path, "%s\\%s", SetupState.installFolder, name);
+  int length = FormatText(path, sizeof path, "%s\\%s", SetupState.installFolder, name);
   if (length < 0 || length >= MaxPathText) {
     path[0] = '\0';
     return 0;
@@ -46,10 +47,11 @@ int InstallFolderPath(char (&path)[MaxPathText], const char* name) {
 int WriteInternetShortcut(const char* name, const char* address) {
   char path[MaxPathText];
   if (!InstallFolderPath(path, name)) return 0;
-  UniqueStream file(std::fopen(path, "wt"));  // text mode: "\n" is written as CR LF
-  if (!file) return 0;
-  std::fprintf(file.get(), "[InternetShortcut]\nURL=%s", address);
-  bool written = CloseWrittenStream(file);
+  TextFile file;  // "\n" is written as CR LF
+  if (!file.Open(path, TextFile::Create)) return 0;
+  file.Put("[InternetShortcut]\nURL=");
+  file.Put(address);
+  bool written = file.Close();
   if (!written) DeleteFileA(path);
   return written;
 }
@@ -65,7 +67,7 @@ void RemoveVersion4Registrations() {
   CopyText(base, LoadText(IDS_VERSION4_GROUP_NAME));
   for (const char* format : Version4GroupFormats) {
     char group[MaxPathText];
-    std::snprintf(group, sizeof group, format, base);  // a 199-character text and " BETA" fit
+    FormatText(group, sizeof group, format, base);  // a 199-character text and " BETA" fit
     ProgmanDeleteGroup(group);
   }
   for (const char* key : Version4UninstallKeys) DeleteKeyTree(HKEY_LOCAL_MACHINE, key);

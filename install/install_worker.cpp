@@ -1,6 +1,5 @@
 #include "install/install_worker.h"
 
-#include <cstdio>
 
 #include "install/active_run.h"
 #include "install/create_folder_path.h"
@@ -11,6 +10,7 @@
 #include "install/write_entry_file.h"
 #include "resources/resource_ids.h"
 #include "setup/setup_state.h"
+#include "common/format_text.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ constexpr size_t StatusTextSize = MaxPathText + 64;
 // Joins folder and name with "%s\%s". Returns 0 (and an empty path) when the result would not
 // fit in a path buffer: such a file is a failed file, never a write under a shortened path.
 int JoinPath(char (&path)[MaxPathText], const char* folder, const char* name) {
-  int length = std::snprintf(path, sizeof path, "%s\\%s", folder, name);
+  int length = FormatText(path, sizeof path, "%s\\%s", folder, name);
   if (length < 0 || static_cast<size_t>(length) >= sizeof path) {
     path[0] = '\0';
     return 0;
@@ -37,7 +37,7 @@ void SendProgress(uint32_t percent, const char* text) {
 
 void SendEntryProgress(uint32_t percent, const char* fileName) {
   char status[StatusTextSize];
-  std::snprintf(status, sizeof status, LoadText(IDS_COPYING_FILE), fileName);  // a long name is cut, never overrun
+  FormatText(status, sizeof status, LoadText(IDS_COPYING_FILE), fileName);  // a long name is cut, never overrun
   SendProgress(percent, status);
 }
 
@@ -75,7 +75,7 @@ int InstallEntry(const PayloadEntry& entry) {
   // The ".new" goes after the whole name, so the file keeps its own extension in front of it.
   // An existing NAME.new is not removed first: it makes this attempt fail.
   char replacement[MaxPathText];
-  int length = std::snprintf(replacement, sizeof replacement, "%s.new", target);
+  int length = FormatText(replacement, sizeof replacement, "%s.new", target);
   if (length < 0 || static_cast<size_t>(length) >= sizeof replacement) return 0;
   if (!WriteEntryFile(replacement, entry)) return 0;
   ReplaceAtRestart(target, replacement);
@@ -98,7 +98,7 @@ int AskAboutFailedEntry(const PayloadEntry& entry) {
 
 int FormatCopyErrorText(char* buffer, size_t size, const char* fileName, const char* folder) {
   if (size == 0) return 0;
-  int length = std::snprintf(buffer, size, LoadText(IDS_COPY_ERROR), fileName, folder);
+  int length = FormatText(buffer, size, LoadText(IDS_COPY_ERROR), fileName, folder);
   if (length < 0) {
     buffer[0] = '\0';
     return 0;

@@ -3,11 +3,12 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 
+#include "common/format_text.h"
 #include "common/path_characters.h"
-#include "common/win_handles.h"
+#include "common/text_compare.h"
+#include "common/text_file.h"
 #include "setup/setup_state.h"
 
 namespace {
@@ -27,7 +28,7 @@ bool WindowsFilePath(const char* name, char* path, size_t size) {
   UINT length = GetWindowsDirectoryA(folder, sizeof folder);
   if (length == 0 || length >= sizeof folder) return false;
   const char* separator = EndsWithBackslash(folder) ? "" : "\\";
-  int written = snprintf(path, size, "%s%s%s", folder, separator, name);
+  int written = FormatText(path, size, "%s%s%s", folder, separator, name);
   return written > 0 && static_cast<size_t>(written) < size;
 }
 
@@ -37,28 +38,27 @@ bool ShortPath(const char* path, char* shortPath) {
   return length > 0 && length < MaxPathText;
 }
 
-// The entry line "TARGET=REPLACEMENT". Written piece by piece: the lines need no formatting,
-// and the uninstaller, which shares this code, carries no formatted-output machinery.
-void PutEntry(FILE* out, const char* target, const char* replacement) {
-  fputs(target, out);
-  fputc('=', out);
-  fputs(replacement, out);
-  fputc('\n', out);
+// The entry line "TARGET=REPLACEMENT".
+void PutEntry(TextFile* out, const char* target, const char* replacement) {
+  out->Put(target);
+  out->Put('=');
+  out->Put(replacement);
+  out->Put('\n');
 }
 
-void PutHeader(FILE* out) {
-  fputs(RenameHeader, out);
-  fputc('\n', out);
+void PutHeader(TextFile* out) {
+  out->Put(RenameHeader);
+  out->Put('\n');
 }
 
 // A new "WININIT.INI" of the header and the entry. One that could not be written whole goes.
 // True when it was written whole.
 bool CreateWininit(const char* wininit, const char* shortTarget, const char* shortReplacement) {
-  UniqueStream out(fopen(wininit, "w"));
-  if (!out) return false;
-  PutHeader(out.get());
-  PutEntry(out.get(), shortTarget, shortReplacement);
-  if (CloseWrittenStream(out)) return true;
+  TextFile out;
+  if (!out.Open(wininit, TextFile::Create)) return false;
+  PutHeader(&out);
+  PutEntry(&out, shortTarget, shortReplacement);
+  if (out.Close()) return true;
   DeleteFileA(wininit);
   return false;
 }
@@ -67,13 +67,13 @@ bool CreateWininit(const char* wininit, const char* shortTarget, const char* sho
 // under a new header when there is none. A line longer than 299 characters comes in pieces:
 // only a piece that begins a line is tested for the header, and the entry follows the piece
 // that ends the header line, so it never lands inside a line. False when reading failed.
-bool CopyWithEntry(FILE* in, FILE* out, const char* shortTarget, const char* shortReplacement) {
+bool CopyWithEntry(TextFile* in, TextFile* out, const char* shortTarget, const char* shortReplacement) {
   enum { Searching, InHeaderLine, Written } state = Searching;
   char line[LineSize];
   bool atLineStart = true;
-  while (fgets(line, sizeof line, in) != nullptr) {
-    fputs(line, out);
-    if (state == Searching && atLineStart && _strnicmp(line, RenameHeader, RenameHeaderLength) == 0)
+  while (in->ReadLine(line, sizeof line)) {
+    out->Put(line);
+    if (state == Searching && atLineStart && CompareNoCase(line, RenameHeader, RenameHeaderLength) == 0)
       state = InHeaderLine;
     size_t length = strlen(line);
     atLineStart = length > 0 && line[length - 1] == '\n';
@@ -82,15 +82,15 @@ bool CopyWithEntry(FILE* in, FILE* out, const char* shortTarget, const char* sho
       state = Written;
     }
   }
-  if (ferror(in)) return false;
+  if (in->Failed()) return false;
   // A header that is the last line and has no line end gets one before the entry.
   if (state == InHeaderLine) {
-    fputc('\n', out);
+    out->Put('\n');
     PutEntry(out, shortTarget, shortReplacement);
   }
   // The line end closes a last line without one, or leaves an empty line after one that has it.
   if (state == Searching) {
-    fputc('\n', out);
+    out->Put('\n');
     PutHeader(out);
     PutEntry(out, shortTarget, shortReplacement);
   }
@@ -105,14 +105,14 @@ bool AddRenameEntry(const char* shortTarget, const char* shortReplacement) {
   if (!WindowsFilePath("TEMPINIT.INI", tempinit, sizeof tempinit)) return false;
   DeleteFileA(tempinit);  // a leftover of an earlier attempt
 
-  UniqueStream in(fopen(wininit, "r"));
-  if (!in) return CreateWininit(wininit, shortTarget, shortReplacement);
-  UniqueStream out(fopen(tempinit, "w"));
-  if (!out) return false;
-  bool copied = CopyWithEntry(in.get(), out.get(), shortTarget, shortReplacement);
-  in.reset();
+  TextFile in;
+  if (!in.Open(wininit, TextFile::Read)) return CreateWininit(wininit, shortTarget, shortReplacement);
+  TextFile out;
+  if (!out.Open(tempinit, TextFile::Create)) return false;
+  bool copied = CopyWithEntry(&in, &out, shortTarget, shortReplacement);
+  in.Close();
   // An incomplete copy must not take the place of the file: its other entries would be lost.
-  if (!CloseWrittenStream(out) || !copied) {
+  if (!out.Close() || !copied) {
     DeleteFileA(tempinit);
     return false;
   }

@@ -4,8 +4,9 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <cstdio>
 
+#include "common/format_text.h"
+#include "common/text_file.h"
 #include "common/win_handles.h"
 #include "setup/setup_state.h"
 
@@ -37,16 +38,17 @@ void OpenWebPage(const char* address) {
   DWORD length = GetTempPathA(sizeof folder, folder);
   if (length == 0 || length >= sizeof folder) return;
   char shortcut[MaxPathText];
-  int pathLength = std::snprintf(shortcut, sizeof shortcut, "%sKELM.URL", folder);
+  int pathLength = FormatText(shortcut, sizeof shortcut, "%sKELM.URL", folder);
   if (pathLength < 0 || pathLength >= MaxPathText) return;
   DeleteFileA(shortcut);
 
-  // Text mode: each line ends in CR LF.
+  // Each line ends in CR LF.
   {
-    UniqueStream file(std::fopen(shortcut, "w"));
-    if (!file) return;
-    std::fputs("[InternetShortcut]\n", file.get());
-    std::fprintf(file.get(), "URL=%s\n", address);
+    TextFile file;
+    if (!file.Open(shortcut, TextFile::Create)) return;
+    file.Put("[InternetShortcut]\nURL=");
+    file.Put(address);
+    file.Put('\n');
   }
 
   char windowsFolder[MaxPathText];

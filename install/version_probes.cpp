@@ -4,10 +4,10 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <cstdio>
 #include <memory>
 #include <new>
 
+#include "common/format_text.h"
 #include "common/win_handles.h"
 #include "setup/setup_state.h"
 
@@ -38,7 +38,7 @@ const char* FindProductVersion(const std::unique_ptr<BYTE[]>& block) {
     // The first translation: language in the low 16 bits, code page in the high 16.
     const DWORD translation = *static_cast<const DWORD*>(item);
     char subBlock[64];
-    std::snprintf(subBlock, sizeof subBlock, "\\StringFileInfo\\%04X%04X\\ProductVersion",
+    FormatText(subBlock, sizeof subBlock, "\\StringFileInfo\\%04X%04X\\ProductVersion",
                   static_cast<unsigned>(LOWORD(translation)), static_cast<unsigned>(HIWORD(translation)));
     return Query(block, subBlock, &item, &length) ? static_cast<const char*>(item) : nullptr;
   }
@@ -81,7 +81,7 @@ int CommonControlsNeedUpdate() {
 void RunCommonControlsUpdate() {
   if (!CommonControlsNeedUpdate()) return;
   char package[MaxPathText];
-  int length = std::snprintf(package, sizeof package, "%s\\50comupd.exe", SetupState.installFolder);
+  int length = FormatText(package, sizeof package, "%s\\50comupd.exe", SetupState.installFolder);
   if (length < 0 || length >= MaxPathText) return;
   if (GetFileAttributesA(package) == INVALID_FILE_ATTRIBUTES) return;
 

@@ -5,9 +5,9 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include <cstdio>
 
 #include "registry/registry_cursor.h"
+#include "common/format_text.h"
 
 const ArchiveType ArchiveTypes[16] = {
     {".zip", "application/zip"}, {".z", "application/z"},     {".gz", "application/gz"},
@@ -31,7 +31,7 @@ struct BuiltText {
 
 BuiltText Build(const char* format, const char* argument) {
   BuiltText built;
-  int length = snprintf(built.text, sizeof built.text, format, argument);
+  int length = FormatText(built.text, sizeof built.text, format, argument);
   built.fits = length >= 0 && length < BuiltTextSize;
   return built;
 }

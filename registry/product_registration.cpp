@@ -3,8 +3,8 @@
 
 #include <windows.h>
 
-#include <cstdio>
 
+#include "common/format_text.h"
 #include "common/procedures.h"
 #include "common/win_handles.h"
 #include "registry/archive_associations.h"
@@ -59,7 +59,7 @@ void WriteProductKeys(const char* folder) {
     RegistryCursor.CreateKey(row.root, row.parent, row.name);
     if (row.data == nullptr) continue;
     char text[400];
-    int length = snprintf(text, sizeof text, row.data, folder);
+    int length = FormatText(text, sizeof text, row.data, folder);
     if (length >= 0 && length < static_cast<int>(sizeof text)) RegistryCursor.SetString(row.valueName, text);
   }
 }
@@ -71,7 +71,7 @@ void WriteProductKeys(const char* folder) {
 void RegisterModule(const char* folder, const RegistrationModule& module) {
   UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS);
   char path[MaxPathText];
-  int length = snprintf(path, sizeof path, "%s\\%s", folder, module.fileName);
+  int length = FormatText(path, sizeof path, "%s\\%s", folder, module.fileName);
   if (!(module.skippedOnNT4 && SetupState.isNT4) && length >= 0 && length < MaxPathText) {
     UniqueModule library(LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (library && library.get() != INVALID_HANDLE_VALUE) {

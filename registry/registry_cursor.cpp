@@ -1,8 +1,9 @@
 // The two process-wide key cursors.
 #include "registry/registry_cursor.h"
 
-#include <cstdio>
 #include <cstring>
+
+#include "common/format_text.h"
 
 KeyCursor RegistryCursor;
 KeyCursor AssociationCursor;
@@ -22,8 +23,8 @@ constexpr int JoinedPathSize = 260;
 bool OpenJoined(HKEY root, const char* parentPath, const char* name, REGSAM access, HKEY* key) {
   if (name == nullptr) return false;
   char path[JoinedPathSize];
-  int length = parentPath != nullptr ? snprintf(path, sizeof path, "%s\\%s", parentPath, name)
-                                     : snprintf(path, sizeof path, "%s", name);
+  int length = parentPath != nullptr ? FormatText(path, sizeof path, "%s\\%s", parentPath, name)
+                                     : FormatText(path, sizeof path, "%s", name);
   if (length < 0 || length >= JoinedPathSize) return false;
   return RegOpenKeyExA(root, path, 0, access, key) == ERROR_SUCCESS;
 }

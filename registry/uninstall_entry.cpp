@@ -1,9 +1,10 @@
 // The uninstall entry, older versions' folder verbs, and version 2.0's keys.
 #include "registry/uninstall_entry.h"
 
-#include <cstdio>
 #include <cstring>
 
+#include "common/format_text.h"
+#include "common/text_compare.h"
 #include "common/win_handles.h"
 #include "registry/registry_cursor.h"
 #include "resources/resource_ids.h"
@@ -25,7 +26,7 @@ constexpr int JoinedPathSize = 260;
 
 void RemoveFolderVerb(const char* verb) {
   char path[64];
-  snprintf(path, sizeof path, "Folder\\shell\\%s", verb);
+  FormatText(path, sizeof path, "Folder\\shell\\%s", verb);
   DeleteKeyTree(HKEY_CLASSES_ROOT, path);
   char defaultVerb[260];
   // A key that opens but whose default value cannot be read stays in the cursor.
@@ -33,7 +34,7 @@ void RemoveFolderVerb(const char* verb) {
       !RegistryCursor.QueryString(nullptr, defaultVerb))
     return;
   RegistryCursor.Close();
-  if (_stricmp(defaultVerb, verb) != 0) return;
+  if (CompareNoCase(defaultVerb, verb) != 0) return;
   if (!RegistryCursor.OpenForWrite(HKEY_CLASSES_ROOT, "Folder", "shell")) return;
   RegistryCursor.SetString(nullptr, "");
   RegistryCursor.Close();
@@ -71,7 +72,7 @@ void RegisterUninstall() {
   RegistryCursor.CreateKey(HKEY_LOCAL_MACHINE, UninstallPath, "Tarnwick5.0");
   RegistryCursor.SetString("DisplayName", LoadText(IDS_UNINSTALL_DISPLAY_NAME));
   char command[UninstallCommandSize];
-  int length = snprintf(command, sizeof command, "\"%s\\uninstal.exe\" %s", SetupState.installFolder,
+  int length = FormatText(command, sizeof command, "\"%s\\uninstal.exe\" %s", SetupState.installFolder,
                         SetupState.installFolder);
   if (length > 0 && size_t(length) < sizeof command) RegistryCursor.SetString("UninstallString", command);
   RegistryCursor.Close();
@@ -87,7 +88,7 @@ void RetireVersion2() {
 
 bool MoveKey(HKEY root, const char* parentPath, const char* oldName, const char* newName) {
   char oldPath[JoinedPathSize];
-  int length = snprintf(oldPath, sizeof oldPath, "%s\\%s", parentPath, oldName);
+  int length = FormatText(oldPath, sizeof oldPath, "%s\\%s", parentPath, oldName);
   if (length < 0 || length >= JoinedPathSize) return false;
   {
     UniqueKey existing;  // only a test that the old key is there

@@ -6,9 +6,9 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
-#include <cstdio>
 
 #include "common/bounded_text.h"
+#include "common/format_text.h"
 #include "common/path_characters.h"
 #include "common/win_handles.h"
 #include "resources/resource_ids.h"
@@ -42,9 +42,9 @@ void ShowFolder(HWND page) {
 // caption IDS_INVALID_FOLDER_CAPTION), in a message box owned by the hidden main window.
 void ReportInvalidFolder() {
   // IDS_INVALID_FOLDER has 29 characters besides "%s" and the folder at most 259: 320 bytes hold
-  // the whole message. snprintf cuts a longer one rather than writing past the buffer.
+  // the whole message. FormatText cuts a longer one rather than writing past the buffer.
   char message[320];
-  snprintf(message, sizeof message, LoadText(IDS_INVALID_FOLDER), SetupState.installFolder);
+  FormatText(message, sizeof message, LoadText(IDS_INVALID_FOLDER), SetupState.installFolder);
   MessageBoxA(SetupState.mainWindow, message, LoadText(IDS_INVALID_FOLDER_CAPTION), MB_ICONEXCLAMATION);
 }
 

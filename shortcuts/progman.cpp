@@ -1,9 +1,9 @@
 // Program Manager's DDE commands.
 #include "shortcuts/progman.h"
 
-#include <cstdio>
 #include <cstring>
 
+#include "common/format_text.h"
 #include "common/win_handles.h"
 
 void (*ProgmanCommandObserver)(const char* command) = nullptr;
@@ -22,7 +22,7 @@ bool IsPresent(const char* text) { return text != nullptr && text[0] != '\0'; }
 template <typename... Arguments>
 int SendFormatted(const char* format, Arguments... arguments) {
   char command[ProgmanCommandSize];
-  int length = snprintf(command, sizeof command, format, arguments...);
+  int length = FormatText(command, sizeof command, format, arguments...);
   if (length < 0 || size_t(length) >= sizeof command) return 0;
   return ProgmanCommand(command);
 }
@@ -94,11 +94,11 @@ int FormItemCommandLine(char* buffer, size_t size, const char* folder, const cha
   if (size == 0) return 0;
   int length;
   if (argument == nullptr)
-    length = snprintf(buffer, size, "\"%s\\%s\"", folder, fileName);
+    length = FormatText(buffer, size, "\"%s\\%s\"", folder, fileName);
   else if (HoldsCommandSyntax(argument))
-    length = snprintf(buffer, size, "\"%s\\%s\" \"%s\"", folder, fileName, argument);
+    length = FormatText(buffer, size, "\"%s\\%s\" \"%s\"", folder, fileName, argument);
   else
-    length = snprintf(buffer, size, "\"%s\\%s\" %s", folder, fileName, argument);
+    length = FormatText(buffer, size, "\"%s\\%s\" %s", folder, fileName, argument);
   if (length < 0 || size_t(length) >= size) {
     buffer[0] = '\0';
     return 0;

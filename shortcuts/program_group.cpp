@@ -1,10 +1,10 @@
 #include "shortcuts/program_group.h"
 
-#include <cstdio>
 #include <cstring>
 #include <iterator>
 
 #include "common/bounded_text.h"
+#include "common/format_text.h"
 #include "resources/resource_ids.h"
 #include "setup/setup_state.h"
 #include "shortcuts/progman.h"
@@ -64,7 +64,7 @@ void RemoveOlderGroups() {
   char name[MaxPathText];
   CopyText(name, LoadText(IDS_GROUP_NAME));  // string-table texts have at most 199 characters
   ProgmanDeleteGroup(name);
-  snprintf(name, sizeof name, "%s BETA", LoadText(IDS_GROUP_NAME));
+  FormatText(name, sizeof name, "%s BETA", LoadText(IDS_GROUP_NAME));
   ProgmanDeleteGroup(name);
   ProgmanDeleteGroup(LoadText(IDS_VERSION5_GROUP_NAME));
 }

@@ -3,9 +3,9 @@
 #include <shobjidl.h>
 
 #include <cstdarg>
-#include <cstdio>
 #include <cstring>
 
+#include "common/format_text.h"
 #include "common/path_characters.h"
 #include "common/win_handles.h"
 #include "registry/registry_cursor.h"
@@ -19,7 +19,7 @@ namespace {
 [[gnu::format(printf, 2, 3)]] int FormatPath(char* path, const char* format, ...) {
   va_list arguments;
   va_start(arguments, format);
-  int length = std::vsnprintf(path, MaxPathText, format, arguments);
+  int length = FormatTextV(path, MaxPathText, format, arguments);
   va_end(arguments);
   if (length < 0 || length >= MaxPathText) {
     path[0] = '\0';

@@ -4,10 +4,9 @@
 // without it a message box says what it is.
 #include <windows.h>
 
-#include <cstdio>
-#include <cstring>
-
 #include "common/command_line.h"
+#include "common/format_text.h"
+#include "common/text_file.h"
 
 namespace {
 
@@ -16,11 +15,11 @@ void RecordRun(const char* arguments) {
   DWORD length = GetTempPathA(sizeof folder, folder);
   if (length == 0 || length >= sizeof folder) return;
   char log[MAX_PATH + 16];
-  std::snprintf(log, sizeof log, "%s50comupd.log", folder);
-  FILE* file = std::fopen(log, "a");
-  if (file == nullptr) return;
-  std::fprintf(file, "%s\n", arguments);
-  std::fclose(file);
+  FormatText(log, sizeof log, "%s50comupd.log", folder);
+  TextFile file;
+  if (!file.Open(log, TextFile::Append)) return;
+  file.Put(arguments);
+  file.Put('\n');
 }
 
 bool IsQuiet(const char* arguments) {

@@ -5,10 +5,10 @@
 // replace or remove its files without a restart.
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "common/command_line.h"
+#include "common/format_text.h"
 
 #ifndef PRODUCT_PROGRAM
 #error "PRODUCT_PROGRAM names the program's part of the product"
@@ -30,9 +30,9 @@ void FormInfo(char* text, size_t size) {
   if (lastSeparator != nullptr) *lastSeparator = '\0';
   const char* arguments = CommandLineArguments(GetCommandLineA());
   if (*arguments == '\0')
-    std::snprintf(text, size, "%s\r\nFolder: %s", PRODUCT_PROGRAM, folder);
+    FormatText(text, size, "%s\r\nFolder: %s", PRODUCT_PROGRAM, folder);
   else
-    std::snprintf(text, size, "%s\r\nFolder: %s\r\nOpened: %s", PRODUCT_PROGRAM, folder, arguments);
+    FormatText(text, size, "%s\r\nFolder: %s\r\nOpened: %s", PRODUCT_PROGRAM, folder, arguments);
 }
 
 LRESULT CALLBACK ProductWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -5,7 +5,6 @@
 // writes the same values.
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 
 #ifndef MODULE_CLASS_ID

@@ -173,6 +173,9 @@ TEST_F(ReplaceAtRestartTest, WininitGetsTheEntryBelowTheFirstHeader) {
        "[Rename]" + line700 + "\r\n@A=B\r\n"},
       {"a header line of 299 characters", "[Rename]" + std::string(291, ' ') + "\r\nA=B\r\n",
        "[Rename]" + std::string(291, ' ') + "\r\n@A=B\r\n"},
+      {"a Ctrl-Z ends the text, as in a text stream", std::string("[Rename]\r\nA=B\r\n\x1A[x]\r\n"),
+       "[Rename]\r\n@A=B\r\n"},
+      {"a CR without a LF stays", "[a]\r\nk=v\rw\r\n[Rename]\r\n", "[a]\r\nk=v\rw\r\n[Rename]\r\n@"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

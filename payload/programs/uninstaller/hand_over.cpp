@@ -11,9 +11,9 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 
+#include "common/format_text.h"
 #include "common/procedures.h"
 #include "common/win_handles.h"
 #include "install/replace_at_restart.h"
@@ -71,9 +71,9 @@ bool MakeCopyFolder(char* copyFolder, char* copy) {
   DWORD length = GetTempPathA(sizeof tempFolder, tempFolder);
   if (length == 0 || length >= sizeof tempFolder) return false;
   RandomHex(name, 8);
-  int written = snprintf(copyFolder, MaxPathText, "%sTWUn%s", tempFolder, name);
+  int written = FormatText(copyFolder, MaxPathText, "%sTWUn%s", tempFolder, name);
   if (written < 0 || written >= MaxPathText) return false;
-  written = snprintf(copy, MaxPathText, "%s\\UnInstal.exe", copyFolder);
+  written = FormatText(copy, MaxPathText, "%s\\UnInstal.exe", copyFolder);
   return written > 0 && written < MaxPathText && CreateDirectoryA(copyFolder, nullptr);
 }
 
@@ -122,7 +122,7 @@ bool RunTemporaryCopy(const char* folder, int* exitCode) {
       block->original = reinterpret_cast<ULONG_PTR>(original);
       block->resultSet = reinterpret_cast<ULONG_PTR>(resultSet.get());
       char commandLine[2 * MaxPathText + 64];
-      int written = snprintf(commandLine, sizeof commandLine, "\"%s\" /WAIT:%lu:%s %s", copy,
+      int written = FormatText(commandLine, sizeof commandLine, "\"%s\" /WAIT:%lu:%s %s", copy,
                              static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(section.get())), block->token,
                              folder);
       STARTUPINFOA startup = {};

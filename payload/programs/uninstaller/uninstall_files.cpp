@@ -4,9 +4,10 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include <cstdio>
 #include <cstring>
 
+#include "common/format_text.h"
+#include "common/text_compare.h"
 #include "common/win_handles.h"
 #include "install/replace_at_restart.h"
 #include "payload/programs/uninstaller/installed_files.h"
@@ -23,7 +24,7 @@ constexpr const char* SharedPrograms[] = {"Patchwell.exe"};
 constexpr char ProductLinkName[] = "My Tarnwick";
 
 bool JoinPath(char* path, const char* folder, const char* name, const char* suffix = "") {
-  int length = snprintf(path, MaxPathText, "%s\\%s%s", folder, name, suffix);
+  int length = FormatText(path, MaxPathText, "%s\\%s%s", folder, name, suffix);
   return length > 0 && length < MaxPathText;
 }
 
@@ -37,7 +38,7 @@ void AddToList(FileList* list, const char* path) {
   size_t used = std::strlen(list->names);
   if (used >= 3 && std::strcmp(list->names + used - 3, "...") == 0) return;  // full already
   const char* joint = used > 0 ? ", " : "";
-  int written = snprintf(list->names + used, sizeof list->names - used, "%s%s", joint, name);
+  int written = FormatText(list->names + used, sizeof list->names - used, "%s%s", joint, name);
   if (written < 0 || static_cast<size_t>(written) >= sizeof list->names - used) {
     list->names[used] = '\0';
     if (used + 6 < sizeof list->names) std::strcpy(list->names + used, used > 0 ? ", ..." : "...");
@@ -65,20 +66,20 @@ void RemoveFile(const char* path, FileRemoval* removal) {
 
 bool IsOneOf(const char* name, const char* const* names, size_t count) {
   for (size_t i = 0; i < count; ++i)
-    if (_stricmp(name, names[i]) == 0) return true;
+    if (CompareNoCase(name, names[i]) == 0) return true;
   return false;
 }
 
 // True for a name that RemoveInstalledFiles deletes: a product file or a ".new" file beside one.
 bool IsProductFileName(const char* name) {
   char base[MaxPathText];
-  if (snprintf(base, sizeof base, "%s", name) >= static_cast<int>(sizeof base)) return false;
+  if (FormatText(base, sizeof base, "%s", name) >= static_cast<int>(sizeof base)) return false;
   size_t length = std::strlen(base);
-  if (length > 4 && _stricmp(base + length - 4, ".new") == 0) base[length - 4] = '\0';
+  if (length > 4 && CompareNoCase(base + length - 4, ".new") == 0) base[length - 4] = '\0';
   for (int i = 0; i < InstalledFileCount; ++i)
-    if (_stricmp(base, InstalledFileNames[i]) == 0) return true;
+    if (CompareNoCase(base, InstalledFileNames[i]) == 0) return true;
   for (const char* shortcutFile : ShortcutFiles)
-    if (_stricmp(base, shortcutFile) == 0) return true;
+    if (CompareNoCase(base, shortcutFile) == 0) return true;
   return false;
 }
 
@@ -150,6 +151,6 @@ void RemoveProductLinks(const char* folder) {
     char link[MaxPathText];
     char target[MaxPathText];
     if (!GetShellFolderPath(csidl, place) || !JoinPath(link, place, ProductLinkName, ".lnk")) continue;
-    if (ResolveShellLink(link, target) && _stricmp(target, explorer) == 0) DeleteFileA(link);
+    if (ResolveShellLink(link, target) && CompareNoCase(target, explorer) == 0) DeleteFileA(link);
   }
 }

@@ -5,10 +5,11 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include <cstdio>
 #include <cstring>
 
+#include "common/format_text.h"
 #include "common/procedures.h"
+#include "common/text_compare.h"
 #include "common/win_handles.h"
 #include "payload/programs/uninstaller/uninstall_arguments.h"
 #include "registry/archive_associations.h"
@@ -75,7 +76,7 @@ bool DefaultValueIs(HKEY root, const char* path, const char* text) {
   UniqueKey key;
   char value[MaxPathText];
   return RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS &&
-         ReadText(key.get(), nullptr, value) && _stricmp(value, text) == 0;
+         ReadText(key.get(), nullptr, value) && CompareNoCase(value, text) == 0;
 }
 
 bool ValueNamesFolder(HKEY key, const char* name, const char* folder) {
@@ -87,7 +88,7 @@ bool ValueNamesFolder(HKEY key, const char* name, const char* folder) {
 // at most levels keys.
 void DeleteEmptyKeys(HKEY root, const char* path, int levels) {
   char current[MaxPathText];
-  if (snprintf(current, sizeof current, "%s", path) >= static_cast<int>(sizeof current)) return;
+  if (FormatText(current, sizeof current, "%s", path) >= static_cast<int>(sizeof current)) return;
   for (int level = 0; level < levels; ++level) {
     DWORD subkeys = 1;
     DWORD values = 1;
@@ -115,9 +116,9 @@ void RemoveArchiveExtension(const ArchiveType& type) {
         ERROR_SUCCESS)
       return;
     char value[MaxPathText];
-    if (!ReadText(key.get(), nullptr, value) || _stricmp(value, ArchiveProgId) != 0) return;
+    if (!ReadText(key.get(), nullptr, value) || CompareNoCase(value, ArchiveProgId) != 0) return;
     RegDeleteValueA(key.get(), nullptr);
-    if (ReadText(key.get(), "Content Type", value) && _stricmp(value, type.contentType) == 0)
+    if (ReadText(key.get(), "Content Type", value) && CompareNoCase(value, type.contentType) == 0)
       RegDeleteValueA(key.get(), "Content Type");
   }
   DeleteEmptyKeys(HKEY_CLASSES_ROOT, type.extension, 1);
@@ -138,7 +139,7 @@ void Remove(const Removal& row, const char* folder) {
     case Rule::Tree: {
       DeleteKeyTree(row.root, row.path);
       char parent[MaxPathText];
-      snprintf(parent, sizeof parent, "%s", row.path);
+      FormatText(parent, sizeof parent, "%s", row.path);
       char* separator = std::strrchr(parent, '\\');
       if (separator != nullptr && row.emptyLevels > 0) {
         *separator = '\0';
@@ -161,7 +162,7 @@ void Remove(const Removal& row, const char* folder) {
 void UnregisterModules(const char* folder) {
   for (const RegistrationModule& module : RegistrationModules) {
     char path[MaxPathText];
-    int length = snprintf(path, sizeof path, "%s\\%s", folder, module.fileName);
+    int length = FormatText(path, sizeof path, "%s\\%s", folder, module.fileName);
     if (length < 0 || length >= MaxPathText) continue;
     UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS);
     UniqueModule library(LoadLibraryA(path));
@@ -179,14 +180,14 @@ void UnregisterModules(const char* folder) {
 void RemoveProductRegistration(const char* folder) {
   for (const char* classId : ShellExtensionClassIds) {
     char path[64];
-    snprintf(path, sizeof path, "CLSID\\%s", classId);
+    FormatText(path, sizeof path, "CLSID\\%s", classId);
     Remove({HKEY_CLASSES_ROOT, path, Rule::Tree, nullptr, 0}, folder);
   }
   for (const Removal& row : ProductRemovals) Remove(row, folder);
   for (const ArchiveType& type : ArchiveTypes) RemoveArchiveExtension(type);
   for (const char* program : HeapOptionPrograms) {
     char path[MaxPathText];
-    snprintf(path, sizeof path, "%s\\%s", ExecutionOptionsPath, program);
+    FormatText(path, sizeof path, "%s\\%s", ExecutionOptionsPath, program);
     Remove({HKEY_LOCAL_MACHINE, path, Rule::Value, HeapOptionName, 1}, folder);
   }
   SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH, nullptr, nullptr);
@@ -220,6 +221,6 @@ bool UpdateToolNamesOtherProducts() {
     DWORD nameLength = sizeof name;
     LONG result = RegEnumValueA(key.get(), index, name, &nameLength, nullptr, nullptr, nullptr, nullptr);
     if (result == ERROR_NO_MORE_ITEMS) return false;
-    if (result != ERROR_SUCCESS || _stricmp(name, UpdateToolProductName) != 0) return true;
+    if (result != ERROR_SUCCESS || CompareNoCase(name, UpdateToolProductName) != 0) return true;
   }
 }

@@ -19,10 +19,10 @@
 #include <commctrl.h>
 
 #include <cstdarg>
-#include <cstdio>
 #include <cstring>
 
 #include "common/command_line.h"
+#include "common/format_text.h"
 #include "common/win_handles.h"
 #include "payload/programs/uninstaller/hand_over.h"
 #include "payload/programs/uninstaller/uninstall_arguments.h"
@@ -53,7 +53,7 @@ HWND progressWindow = nullptr;
 // A message with one "%s" for folder, or the text as it is without a folder.
 void ShowMessage(UINT icon, const char* format, const char* folder = nullptr) {
   char text[1024];
-  if (folder != nullptr) snprintf(text, sizeof text, format, folder);
+  if (folder != nullptr) FormatText(text, sizeof text, format, folder);
   MessageBoxA(nullptr, folder != nullptr ? text : format, Caption, MB_OK | icon | MB_SETFOREGROUND);
 }
 
@@ -68,7 +68,7 @@ bool FullFolder(const char* given, char* folder) {
 
 bool HoldsFile(const char* folder, const char* name) {
   char path[MaxPathText];
-  int length = snprintf(path, sizeof path, "%s\\%s", folder, name);
+  int length = FormatText(path, sizeof path, "%s\\%s", folder, name);
   if (length < 0 || length >= MaxPathText) return false;
   DWORD attributes = GetFileAttributesA(path);
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -191,7 +191,7 @@ void AddParagraph(char (&text)[2048], const char* format, ...) {
   size_t used = std::strlen(text);
   va_list arguments;
   va_start(arguments, format);
-  vsnprintf(text + used, sizeof text - used, format, arguments);
+  FormatTextV(text + used, sizeof text - used, format, arguments);
   va_end(arguments);
 }
 
@@ -263,7 +263,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
   if (!handedOver) {
     char question[MaxPathText + 200];
-    snprintf(question, sizeof question,
+    FormatText(question, sizeof question,
              "Do you want to remove Tarnwick Pro 5.0 from \"%s\", with its shortcuts and its registry "
              "entries?\n\nFiles you added to that folder and your own settings are kept.",
              folder);
