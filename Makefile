@@ -31,7 +31,7 @@ test: build fuzzbuild
 
 bench: build
 	$(HOST)/bin/inflate_bench $(HOST)/payload
-	@tools/bench-copy.sh "$(BUILD)"
+	@tools/bench-wine.sh "$(BUILD)"
 
 fuzz: fuzzbuild
 	mkdir -p $(FUZZ)/fuzz-corpus

@@ -70,6 +70,20 @@ add_test(NAME payload.archives_read_by_python
 # Which Windows build the Wine tests use, against loaders that run, that are refused and that are missing.
 add_test(NAME tools.windows_path_choice COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/windows_path_test.sh)
 
+# The shipped 32-bit programs of build/win (setup.exe and the payload's programs) against what
+# Windows 95, NT 4.0 and the 486 offer: their imports against tests/host/first_exports.tsv, and
+# the instructions of their unstripped twins (build/win/symbols). The 32-bit build is made on every
+# machine, whichever Windows build the Wine tests use.
+set(WIN32_BUILD ${CMAKE_BINARY_DIR}/../win)
+find_program(MINGW32_OBJDUMP i686-w64-mingw32-objdump REQUIRED)
+add_test(NAME shipped.imports
+  COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/host/check_shipped_programs.py imports
+          ${CMAKE_SOURCE_DIR}/tests/host/first_exports.tsv ${WIN32_BUILD}/bin/setup.exe ${WIN32_BUILD}/payload-programs)
+add_test(NAME shipped.instructions
+  COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/host/check_shipped_programs.py instructions ${MINGW32_OBJDUMP}
+          ${WIN32_BUILD}/bin/setup.exe=${WIN32_BUILD}/symbols/setup.exe
+          ${WIN32_BUILD}/payload-programs=${WIN32_BUILD}/symbols)
+
 # Benchmarks: make bench.
 add_executable(inflate_bench tools/inflate_bench.cpp)
 target_link_libraries(inflate_bench tw_portable ZLIB::ZLIB ${LIBDEFLATE})

@@ -154,7 +154,9 @@ bool SystemSavesSseState() {
 bool SystemSavesSseState() { return true; }
 #endif
 
-bool HasFolding() {
+// The two checks stay functions of their own (not inlined into the static initialiser), so that the
+// check of the shipped programs' instructions finds CPUID and XGETBV where it expects them.
+[[gnu::noinline]] bool HasFolding() {
   unsigned eax, ebx, ecx, edx;
   if (!SystemSavesSseState()) return false;
   if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
@@ -164,7 +166,7 @@ const bool hasFolding = HasFolding();
 
 // The 256-bit folding needs AVX2 and VPCLMULQDQ, and a system that saves the 256-bit registers
 // (XCR0 bits 1 and 2, readable when OSXSAVE is set).
-bool HasWideFolding() {
+[[gnu::noinline]] bool HasWideFolding() {
   unsigned eax, ebx, ecx, edx;
   if (!hasFolding || !__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
   if (!(ecx & bit_OSXSAVE) || !(ecx & bit_AVX)) return false;
