@@ -1,6 +1,6 @@
 // The C and C++ allocation functions of a program without a C runtime library, on the process
-// heap. The programs never throw: operator new answers a failure with a null pointer, as its
-// nothrow form does, and the callers check for it.
+// heap. Nothing here throws: the programs allocate with the nothrow forms of new and check for a
+// null pointer; the plain forms, which the compiler may assume never fail, answer the same way.
 #include <windows.h>
 
 #include <cstddef>
