@@ -1,6 +1,7 @@
 // Formatted text into a fixed buffer (see format_text.h).
 #include "common/format_text.h"
 
+#include <climits>
 #include <cstdint>
 #include <type_traits>
 
@@ -29,7 +30,7 @@ struct Output {
   }
 };
 
-struct Spec {
+struct Conversion {
   bool left = false;  // '-'
   bool zero = false;  // '0'
   int width = 0;
@@ -44,7 +45,7 @@ int TakeCount(const char** format, va_list* arguments, bool* negative) {
     int value = va_arg(*arguments, int);
     if (value < 0) {
       *negative = true;
-      return value == INT32_MIN ? INT32_MAX : -value;
+      return value == INT_MIN ? INT_MAX : -value;
     }
     return value;
   }
@@ -56,31 +57,31 @@ int TakeCount(const char** format, va_list* arguments, bool* negative) {
   return value;
 }
 
-void PutPadded(Output* out, const Spec& spec, const char* text, int length, const char* prefix = "",
+void PutPadded(Output* out, const Conversion& conversion, const char* text, int length, const char* prefix = "",
                int zeros = 0) {
   int prefixLength = 0;
   while (prefix[prefixLength] != '\0') ++prefixLength;
-  const int padding = spec.width - length - prefixLength - zeros;
-  if (!spec.left) out->Repeat(' ', padding);
+  const int padding = conversion.width - length - prefixLength - zeros;
+  if (!conversion.left) out->Repeat(' ', padding);
   for (int i = 0; i < prefixLength; ++i) out->Put(prefix[i]);
   out->Repeat('0', zeros);
   for (int i = 0; i < length; ++i) out->Put(text[i]);
-  if (spec.left) out->Repeat(' ', padding);
+  if (conversion.left) out->Repeat(' ', padding);
 }
 
-void PutNumber(Output* out, Spec spec, Number value, bool negative, unsigned base, bool upper) {
+void PutNumber(Output* out, Conversion conversion, Number value, bool negative, unsigned base, bool upper) {
   const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
   char text[24];
   int length = 0;
   char* end = text + sizeof text;
   for (; value != 0; value /= base) end[-++length] = digits[value % base];
-  int zeros = spec.precision > length ? spec.precision - length : 0;
+  int zeros = conversion.precision > length ? conversion.precision - length : 0;
   const char* prefix = negative ? "-" : "";
   const int prefixLength = negative ? 1 : 0;
-  if (spec.precision < 0 && length == 0) zeros = 1;  // a zero without a precision is "0"
-  if (spec.zero && !spec.left && spec.precision < 0 && spec.width > length + zeros + prefixLength)
-    zeros = spec.width - length - prefixLength;
-  PutPadded(out, spec, end - length, length, prefix, zeros);
+  if (conversion.precision < 0 && length == 0) zeros = 1;  // a zero without a precision is "0"
+  if (conversion.zero && !conversion.left && conversion.precision < 0 && conversion.width > length + zeros + prefixLength)
+    zeros = conversion.width - length - prefixLength;
+  PutPadded(out, conversion, end - length, length, prefix, zeros);
 }
 
 }  // namespace
@@ -96,19 +97,19 @@ int FormatTextV(char* buffer, size_t size, const char* format, va_list arguments
       continue;
     }
     ++format;
-    Spec spec;
+    Conversion conversion;
     for (;; ++format) {
-      if (*format == '-') spec.left = true;
-      else if (*format == '0') spec.zero = true;
+      if (*format == '-') conversion.left = true;
+      else if (*format == '0') conversion.zero = true;
       else break;
     }
     bool negative;
-    spec.width = TakeCount(&format, &args, &negative);
-    if (negative) spec.left = true;  // a negative '*' width is the '-' flag
+    conversion.width = TakeCount(&format, &args, &negative);
+    if (negative) conversion.left = true;  // a negative '*' width is the '-' flag
     if (*format == '.') {
       ++format;
-      spec.precision = TakeCount(&format, &args, &negative);
-      if (negative) spec.precision = -1;
+      conversion.precision = TakeCount(&format, &args, &negative);
+      if (negative) conversion.precision = -1;
     }
     // Sizes: h and hh narrow the argument after it is read as an int; l and z are read as such.
     enum { Int, Short, Char, Long, Size } length = Int;
@@ -123,8 +124,8 @@ int FormatTextV(char* buffer, size_t size, const char* format, va_list arguments
       ++format;
       length = Size;
     }
-    const char conversion = *format++;
-    switch (conversion) {
+    const char letter = *format++;
+    switch (letter) {
       case 'd':
       case 'i': {
         long long value = length == Long ? va_arg(args, long)
@@ -135,7 +136,7 @@ int FormatTextV(char* buffer, size_t size, const char* format, va_list arguments
         const bool isNegative = value < 0;
         // The magnitude fits Number: long and ptrdiff_t are no wider than it.
         Number magnitude = isNegative ? Number{0} - static_cast<Number>(value) : static_cast<Number>(value);
-        PutNumber(&out, spec, magnitude, isNegative, 10, false);
+        PutNumber(&out, conversion, magnitude, isNegative, 10, false);
         break;
       }
       case 'u':
@@ -146,20 +147,20 @@ int FormatTextV(char* buffer, size_t size, const char* format, va_list arguments
                                       : va_arg(args, unsigned);
         if (length == Short) value = static_cast<unsigned short>(value);
         if (length == Char) value = static_cast<unsigned char>(value);
-        PutNumber(&out, spec, value, false, conversion == 'u' ? 10 : 16, conversion == 'X');
+        PutNumber(&out, conversion, value, false, letter == 'u' ? 10 : 16, letter == 'X');
         break;
       }
       case 'c': {
         const char c = static_cast<char>(va_arg(args, int));
-        PutPadded(&out, spec, &c, 1);
+        PutPadded(&out, conversion, &c, 1);
         break;
       }
       case 's': {
         const char* text = va_arg(args, const char*);
         if (text == nullptr) text = "(null)";
         int textLength = 0;
-        while (text[textLength] != '\0' && (spec.precision < 0 || textLength < spec.precision)) ++textLength;
-        PutPadded(&out, spec, text, textLength);
+        while (text[textLength] != '\0' && (conversion.precision < 0 || textLength < conversion.precision)) ++textLength;
+        PutPadded(&out, conversion, text, textLength);
         break;
       }
       case '%':
@@ -174,7 +175,7 @@ int FormatTextV(char* buffer, size_t size, const char* format, va_list arguments
   va_end(args);
   out.Terminate();
   if (result < 0) return -1;
-  return out.length > INT32_MAX ? INT32_MAX : static_cast<int>(out.length);
+  return out.length > INT_MAX ? INT_MAX : static_cast<int>(out.length);
 }
 
 int FormatText(char* buffer, size_t size, const char* format, ...) {

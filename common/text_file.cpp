@@ -64,7 +64,11 @@ bool TextFile::ReadLine(char* line, size_t size) {
   size_t length = 0;
   while (length + 1 < size) {
     int c = Next();
-    if (c == EndOfText) ended_ = true, used_ = next_ = 0, c = -1;
+    if (c == EndOfText) {  // nothing after it is read
+      ended_ = true;
+      used_ = next_ = 0;
+      break;
+    }
     if (c == -1) break;
     if (c == '\r') {
       // CR LF is one "\n"; a CR before anything else stays a CR.
