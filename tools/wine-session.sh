@@ -24,6 +24,7 @@
 #       starts the prefix's desktop (Wine's explorer, which also answers Program Manager's DDE
 #       service "PROGMAN") before any program does, with the shell's trace going to LOGFILE: each
 #       DDE execute it receives, refused ones too, is a line with "Dde_OnExecute" and the command.
+#       Returns once the desktop serves DDE.
 #   wine_session_stop
 #       ends the prefix's wineserver and every program in it, waits for them, then ends Xvfb.
 #       The prefix itself is left to the caller.
@@ -76,7 +77,10 @@ wine_session_server() {
 
 wine_session_desktop() {
   WINEDEBUG=-all,trace+shell wine explorer.exe /desktop </dev/null >/dev/null 2>"$1" &
-  for _ in $(seq 100); do grep -q . "$1" 2>/dev/null && break; sleep 0.1; done
+  # Ready once it has made the desktop and serves DDE (0.2 to 0.7 s after its first line). A
+  # program started before that would start a desktop of its own, without the trace.
+  for _ in $(seq 150); do grep -q 'ShellDDEInit bInit = TRUE' "$1" 2>/dev/null && return 0; sleep 0.1; done
+  echo "wine-session: the desktop did not start serving Program Manager's DDE within 15 s (its trace: $1)" >&2
 }
 
 wine_session_stop() {
