@@ -306,7 +306,9 @@ int CatchRunInsideLargeFile(HWND sheet, DWORD processId, const std::vector<DWORD
       if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) continue;
       if (data.nFileSizeLow >= entry.installedSize) break;
       if (data.nFileSizeLow == 0) continue;
-      DWORD_PTR ignored;  // a run held inside a lock that the sheet needs would stop the sheet too
+      // A run held inside a lock that the sheet needs would stop the sheet too.
+      if (!held.StandInProgram(processId)) continue;
+      DWORD_PTR ignored;
       if (SendMessageTimeoutA(sheet, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 500, &ignored)) return i;
     }
   }

@@ -34,8 +34,9 @@ bool CatchRun(HWND sheet, DWORD processId, const std::vector<DWORD>& knownThread
     if (caught->copyPage) status = ControlText(caught->copyPage, CopyPageStatus);
     if (!ShowsFile(status) || ProgressPosition(caught->copyPage) < minimumPosition) continue;
     if (!held.SuspendNewThreads(processId, knownThreads)) continue;
+    for (int step = 0; step < 1000 && !held.StandInProgram(processId); ++step) held.Step(200);
     Sleep(100);  // a report already on its way is shown by now
-    if (Answers(sheet)) break;
+    if (held.StandInProgram(processId) && Answers(sheet)) break;
     held.Resume();
     Sleep(5);
   }

@@ -21,7 +21,7 @@ SuspendedThreads::~SuspendedThreads() { Resume(); }
 bool SuspendedThreads::SuspendNewThreads(DWORD processId, const std::vector<DWORD>& known) {
   for (DWORD id : ProcessThreadIds(processId)) {
     if (std::find(known.begin(), known.end(), id) != known.end()) continue;
-    HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, id);
+    HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, id);
     if (!thread) continue;
     if (SuspendThread(thread) == DWORD(-1)) {
       CloseHandle(thread);
@@ -48,4 +48,30 @@ void SuspendedThreads::Step(DWORD microseconds) {
   do QueryPerformanceCounter(&now);
   while ((now.QuadPart - start.QuadPart) * 1000000 / frequency.QuadPart < microseconds);
   for (HANDLE thread : threads_) SuspendThread(thread);
+}
+
+bool SuspendedThreads::StandInProgram(DWORD processId) {
+  if (programSize_ == 0) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+    if (snapshot == INVALID_HANDLE_VALUE) return false;
+    MODULEENTRY32 program = {};
+    program.dwSize = sizeof program;
+    BOOL listed = Module32First(snapshot, &program);  // the program itself comes first
+    CloseHandle(snapshot);
+    if (!listed) return false;
+    programBegin_ = reinterpret_cast<DWORD_PTR>(program.modBaseAddr);
+    programSize_ = program.modBaseSize;
+  }
+  for (HANDLE thread : threads_) {
+    CONTEXT context = {};
+    context.ContextFlags = CONTEXT_CONTROL;
+    if (!GetThreadContext(thread, &context)) return false;
+#ifdef _WIN64
+    const DWORD_PTR at = context.Rip;
+#else
+    const DWORD_PTR at = context.Eip;
+#endif
+    if (at - programBegin_ >= programSize_) return false;
+  }
+  return !threads_.empty();
 }

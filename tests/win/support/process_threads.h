@@ -24,8 +24,14 @@ class SuspendedThreads {
   // Lets the suspended threads run for about microseconds, then suspends them again: a run
   // stepped this way is slowed as much as needed, whatever the machine's speed.
   void Step(DWORD microseconds);
+  // True when every held thread stands in processId's own program image. A thread held
+  // inside a system DLL may hold one of its locks (the process heap's, the loader's), and
+  // the process's other threads would then stop at their next allocation.
+  bool StandInProgram(DWORD processId);
   size_t count() const { return threads_.size(); }
 
  private:
   std::vector<HANDLE> threads_;
+  DWORD_PTR programBegin_ = 0;  // the program image, once StandInProgram has found it
+  DWORD programSize_ = 0;
 };
