@@ -4,7 +4,6 @@
 #include <objbase.h>
 #include <shlobj.h>
 
-
 #include "common/bounded_text.h"
 #include "common/format_text.h"
 #include "common/text_file.h"

@@ -1,6 +1,6 @@
 #include "install/install_worker.h"
 
-
+#include "common/format_text.h"
 #include "install/active_run.h"
 #include "install/create_folder_path.h"
 #include "install/finishing_steps.h"
@@ -10,7 +10,6 @@
 #include "install/write_entry_file.h"
 #include "resources/resource_ids.h"
 #include "setup/setup_state.h"
-#include "common/format_text.h"
 
 namespace {
 

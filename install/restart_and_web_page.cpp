@@ -4,7 +4,6 @@
 #include <windows.h>
 #include <shellapi.h>
 
-
 #include "common/format_text.h"
 #include "common/text_file.h"
 #include "common/win_handles.h"

@@ -39,7 +39,7 @@ const char* FindProductVersion(const std::unique_ptr<BYTE[]>& block) {
     const DWORD translation = *static_cast<const DWORD*>(item);
     char subBlock[64];
     FormatText(subBlock, sizeof subBlock, "\\StringFileInfo\\%04X%04X\\ProductVersion",
-                  static_cast<unsigned>(LOWORD(translation)), static_cast<unsigned>(HIWORD(translation)));
+               static_cast<unsigned>(LOWORD(translation)), static_cast<unsigned>(HIWORD(translation)));
     return Query(block, subBlock, &item, &length) ? static_cast<const char*>(item) : nullptr;
   }
   for (const char* subBlock : {"\\StringFileInfo\\040904E4\\ProductVersion", "\\StringFileInfo\\040904B0\\ProductVersion"})

@@ -5,9 +5,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
-
-#include "registry/registry_cursor.h"
 #include "common/format_text.h"
+#include "registry/registry_cursor.h"
 
 const ArchiveType ArchiveTypes[16] = {
     {".zip", "application/zip"}, {".z", "application/z"},     {".gz", "application/gz"},

@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-
 #include "common/format_text.h"
 #include "common/procedures.h"
 #include "common/win_handles.h"

@@ -73,7 +73,7 @@ void RegisterUninstall() {
   RegistryCursor.SetString("DisplayName", LoadText(IDS_UNINSTALL_DISPLAY_NAME));
   char command[UninstallCommandSize];
   int length = FormatText(command, sizeof command, "\"%s\\uninstal.exe\" %s", SetupState.installFolder,
-                        SetupState.installFolder);
+                          SetupState.installFolder);
   if (length > 0 && size_t(length) < sizeof command) RegistryCursor.SetString("UninstallString", command);
   RegistryCursor.Close();
 }

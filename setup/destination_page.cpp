@@ -6,7 +6,6 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
-
 #include "common/bounded_text.h"
 #include "common/format_text.h"
 #include "common/path_characters.h"

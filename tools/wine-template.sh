@@ -31,7 +31,7 @@ step() {
 make_prefix() {
   step "make the prefix" wineboot -i || return
   step "wait for its server" wineserver -w || return
-  [ -f "$WINEPREFIX/system.reg" ] || { echo "== no system.reg after wineboot" >>"$log"; return 1; }
+  [ -f "$WINEPREFIX/system.reg" ] || { echo "== the registry failed: no system.reg after wineboot" >>"$log"; return 1; }
   # Desktop, Documents and the rest would otherwise be links into $HOME.
   local l
   for l in "$WINEPREFIX/drive_c/users/$(id -un)"/*; do

@@ -123,8 +123,8 @@ bool RunTemporaryCopy(const char* folder, int* exitCode) {
       block->resultSet = reinterpret_cast<ULONG_PTR>(resultSet.get());
       char commandLine[2 * MaxPathText + 64];
       int written = FormatText(commandLine, sizeof commandLine, "\"%s\" /WAIT:%lu:%s %s", copy,
-                             static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(section.get())), block->token,
-                             folder);
+                               static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(section.get())),
+                               block->token, folder);
       STARTUPINFOA startup = {};
       startup.cb = sizeof startup;
       PROCESS_INFORMATION started = {};

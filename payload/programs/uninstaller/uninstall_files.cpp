@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "common/bounded_text.h"
 #include "common/format_text.h"
 #include "common/text_compare.h"
 #include "common/win_handles.h"
@@ -73,7 +74,7 @@ bool IsOneOf(const char* name, const char* const* names, size_t count) {
 // True for a name that RemoveInstalledFiles deletes: a product file or a ".new" file beside one.
 bool IsProductFileName(const char* name) {
   char base[MaxPathText];
-  if (FormatText(base, sizeof base, "%s", name) >= static_cast<int>(sizeof base)) return false;
+  if (!CopyText(base, name)) return false;
   size_t length = std::strlen(base);
   if (length > 4 && CompareNoCase(base + length - 4, ".new") == 0) base[length - 4] = '\0';
   for (int i = 0; i < InstalledFileCount; ++i)

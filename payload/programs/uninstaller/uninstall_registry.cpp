@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "common/bounded_text.h"
 #include "common/format_text.h"
 #include "common/procedures.h"
 #include "common/text_compare.h"
@@ -88,7 +89,7 @@ bool ValueNamesFolder(HKEY key, const char* name, const char* folder) {
 // at most levels keys.
 void DeleteEmptyKeys(HKEY root, const char* path, int levels) {
   char current[MaxPathText];
-  if (FormatText(current, sizeof current, "%s", path) >= static_cast<int>(sizeof current)) return;
+  if (!CopyText(current, path)) return;
   for (int level = 0; level < levels; ++level) {
     DWORD subkeys = 1;
     DWORD values = 1;
@@ -139,8 +140,7 @@ void Remove(const Removal& row, const char* folder) {
     case Rule::Tree: {
       DeleteKeyTree(row.root, row.path);
       char parent[MaxPathText];
-      FormatText(parent, sizeof parent, "%s", row.path);
-      char* separator = std::strrchr(parent, '\\');
+      char* separator = CopyText(parent, row.path) ? std::strrchr(parent, '\\') : nullptr;
       if (separator != nullptr && row.emptyLevels > 0) {
         *separator = '\0';
         DeleteEmptyKeys(row.root, parent, row.emptyLevels);

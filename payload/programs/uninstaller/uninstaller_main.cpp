@@ -264,9 +264,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (!handedOver) {
     char question[MaxPathText + 200];
     FormatText(question, sizeof question,
-             "Do you want to remove Tarnwick Pro 5.0 from \"%s\", with its shortcuts and its registry "
-             "entries?\n\nFiles you added to that folder and your own settings are kept.",
-             folder);
+               "Do you want to remove Tarnwick Pro 5.0 from \"%s\", with its shortcuts and its registry "
+               "entries?\n\nFiles you added to that folder and your own settings are kept.",
+               folder);
     if (MessageBoxA(nullptr, question, Caption, MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES)
       return Declined;
     int copyResult = Incomplete;
